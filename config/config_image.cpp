@@ -1,0 +1,203 @@
+#include "config/config_image.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+std::uint16_t u16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+std::uint32_t u32(const std::uint8_t* p)
+{
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8
+        | static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+constexpr int kMaskOffset = 2;
+} // namespace
+
+ConfigImage ConfigImage::empty()
+{
+    ConfigImage image;
+    std::uint8_t* bytes = image.rawBytes();
+    std::fill(bytes + kRouteTableOffset, bytes + kRouteTableOffset + kRouteSlots * kRouteEntrySize, 0xFF);
+    bytes[0] = 0xFF;
+    bytes[1] = 0xFF;
+    return image;
+}
+
+// A table without a terminator holds 32 devices: the slots end there.
+int ConfigImage::deviceCount() const
+{
+    int n = 0;
+    while (n < static_cast<int>(kDeviceSlots) && u16(deviceSlot(n)) != kDeviceTerminator)
+        ++n;
+    return n;
+}
+
+int ConfigImage::portsOf(int d) const
+{
+    const std::uint8_t count = deviceSlot(d)[10];
+    return count > kMaxPorts ? kMaxPorts : count;
+}
+
+int ConfigImage::totalPorts() const
+{
+    const int n = deviceCount();
+    int total = 0;
+    for (int d = 0; d < n; ++d)
+        total += portsOf(d);
+    return total;
+}
+
+DeviceEntry ConfigImage::device(int d) const
+{
+    DeviceEntry e;
+    if (d < 0 || d >= static_cast<int>(kDeviceSlots))
+        return e;
+    const std::uint8_t* p = deviceSlot(d);
+    e.vendorId = u16(p);
+    e.productId = u16(p + 2);
+    e.serialNumber = u32(p + 4);
+    e.midiOutMask = p[8];
+    e.midiInMask = p[9];
+    e.portCount = p[10];
+    const char* name = reinterpret_cast<const char*>(p + 11);
+    e.deviceName.assign(name, strnlen(name, kDeviceNameSize));
+    return e;
+}
+
+int ConfigImage::globalPort(int d, int k) const
+{
+    int g = 0;
+    for (int i = 0; i < d; ++i)
+        g += portsOf(i);
+    return g + k;
+}
+
+PortRef ConfigImage::portOwner(int g) const
+{
+    const int n = deviceCount();
+    int first = 0;
+    for (int d = 0; d < n; ++d) {
+        const int ports = portsOf(d);
+        if (g >= first && g < first + ports)
+            return {d, g - first};
+        first += ports;
+    }
+    return {};
+}
+
+int ConfigImage::routeEntryCount() const
+{
+    int i = 0;
+    while (i < static_cast<int>(kRouteSlots) && routeSlot(i)[0] != kRouteTerminator)
+        ++i;
+    return i;
+}
+
+void ConfigImage::forEachRoute(const std::function<void(const Route&)>& visitor) const
+{
+    if (!midiThruOff())
+        visitor({Route::kRouter, Route::kRouter});
+
+    const int n = deviceCount();
+    int first[kDeviceSlots + 1] = {};
+    for (int d = 0; d < n; ++d) {
+        const DeviceEntry e = device(d);
+        first[d + 1] = first[d] + portsOf(d);
+        for (int k = 0; k < portsOf(d); ++k) {
+            if (e.midiInMask >> k & 1)
+                visitor({Route::kRouter, first[d] + k});
+            if (e.midiOutMask >> k & 1)
+                visitor({first[d] + k, Route::kRouter});
+        }
+    }
+
+    const int entries = routeEntryCount();
+    for (int i = 0; i < entries; ++i) {
+        const std::uint8_t* entry = routeSlot(i);
+        const int s = entry[0];
+        const int t = entry[1];
+        if (s >= n || t >= n)
+            continue;
+        for (int j = 0; j < portsOf(s); ++j)
+            for (int k = 0; k < portsOf(t); ++k)
+                if (entry[kMaskOffset + j] >> k & 1)
+                    visitor({first[s] + j, first[t] + k});
+    }
+}
+
+bool ConfigImage::toggleRoute(int s, int j, int t, int k)
+{
+    if (j < 0 || j >= kMaxPorts || k < 0 || k >= kMaxPorts)
+        return false;
+    for (int i = 0; i < static_cast<int>(kRouteSlots); ++i) {
+        std::uint8_t* entry = routeSlot(i);
+        if (entry[0] == s && entry[1] == t) {
+            entry[kMaskOffset + j] ^= static_cast<std::uint8_t>(1u << k);
+            return true;
+        }
+        if (entry[0] == kRouteTerminator) {
+            entry[0] = static_cast<std::uint8_t>(s);
+            entry[1] = static_cast<std::uint8_t>(t);
+            std::memset(entry + kMaskOffset, 0, kMaxPorts);
+            entry[kMaskOffset + j] ^= static_cast<std::uint8_t>(1u << k);
+            // The slot behind normally already reads as a terminator; make sure it does.
+            if (i + 1 < static_cast<int>(kRouteSlots))
+                routeSlot(i + 1)[0] = kRouteTerminator;
+            return true;
+        }
+    }
+    return false;
+}
+
+void ConfigImage::toggleToMidiOut(int d, int j)
+{
+    if (d >= 0 && d < static_cast<int>(kDeviceSlots) && j >= 0 && j < kMaxPorts)
+        deviceSlot(d)[8] ^= static_cast<std::uint8_t>(1u << j);
+}
+
+void ConfigImage::toggleFromMidiIn(int d, int k)
+{
+    if (d >= 0 && d < static_cast<int>(kDeviceSlots) && k >= 0 && k < kMaxPorts)
+        deviceSlot(d)[9] ^= static_cast<std::uint8_t>(1u << k);
+}
+
+void ConfigImage::toggleMidiThru()
+{
+    bytes_[kFlagsOffset] ^= kMidiThruOffBit;
+}
+
+void ConfigImage::removeDevice(int d)
+{
+    const int n = deviceCount();
+    if (d < 0 || d >= n)
+        return;
+
+    // Device table: slots above move down; the last slot becomes (or stays) a terminator.
+    std::uint8_t* table = deviceSlot(0);
+    const int moved = (n < static_cast<int>(kDeviceSlots) ? n : n - 1) - d;
+    std::memmove(table + d * kDeviceEntrySize, table + (d + 1) * kDeviceEntrySize, moved * kDeviceEntrySize);
+    if (n == static_cast<int>(kDeviceSlots)) {
+        std::uint8_t* last = deviceSlot(n - 1);
+        last[0] = 0xFF;
+        last[1] = 0xFF;
+    }
+
+    // Route table: entries naming d go; entries naming a device above d follow its
+    // move down one slot, so every surviving route still joins the same two devices.
+    int count = routeEntryCount();
+    int i = 0;
+    while (i < count) {
+        std::uint8_t* entry = routeSlot(i);
+        if (entry[0] == d || entry[1] == d) {
+            std::memmove(entry, entry + kRouteEntrySize, (count - i - 1) * kRouteEntrySize);
+            --count;
+            std::memset(routeSlot(count), 0xFF, kRouteEntrySize);
+            continue;
+        }
+        if (entry[0] > d && entry[0] < n)
+            --entry[0];
+        if (entry[1] > d && entry[1] < n)
+            --entry[1];
+        ++i;
+    }
+}

@@ -1,0 +1,62 @@
+#include "config/settings.h"
+
+#include <QSettings>
+
+namespace {
+const QString kLanguageKey = QStringLiteral("Idioma/Idioma");
+
+qint64 readInteger(const QSettings& settings, const QString& key, qint64 fallback)
+{
+    bool ok = false;
+    const qint64 value = settings.value(key).toString().trimmed().toLongLong(&ok);
+    return ok ? value : fallback;
+}
+} // namespace
+
+Settings::Settings(const QString& path)
+    : path_(path), settings_(std::make_unique<QSettings>(path, QSettings::IniFormat))
+{
+}
+
+Settings::~Settings() = default;
+
+QString Settings::colorKey(int slot)
+{
+    return QStringLiteral("Colores/color%1").arg(slot + 1);
+}
+
+void Settings::readColorTable(ColorTable& colors) const
+{
+    for (int slot = 0; slot < kColorCount; ++slot)
+        colors[slot] = static_cast<std::uint32_t>(readInteger(*settings_, colorKey(slot), defaultColor(slot)));
+}
+
+int Settings::readLanguage() const
+{
+    const qint64 value = readInteger(*settings_, kLanguageKey, 0);
+    return value == 0 ? 0 : 1;
+}
+
+bool Settings::writeColor(int slot, std::uint32_t color)
+{
+    if (slot < 0 || slot >= kColorCount)
+        return false;
+    return write(colorKey(slot), color);
+}
+
+bool Settings::writeLanguage(int language)
+{
+    return write(kLanguageKey, language);
+}
+
+bool Settings::write(const QString& key, qint64 value)
+{
+    settings_->setValue(key, value);
+    settings_->sync();
+    if (settings_->status() == QSettings::NoError)
+        return true;
+    // QSettings keeps reporting its first error; start afresh so a later write
+    // that succeeds is seen as such.
+    settings_ = std::make_unique<QSettings>(path_, QSettings::IniFormat);
+    return false;
+}

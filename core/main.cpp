@@ -1,0 +1,54 @@
+#include "link/clock.h"
+#include "link/hidapi_backend.h"
+#include "link/trace.h"
+#include "sim/sim_router.h"
+#include "ui/dialogs.h"
+#include "ui/main_form.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QMessageBox>
+
+#include <exception>
+#include <memory>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    try {
+        registerTahoma();
+
+        // QORV_SIMULATE=routes or =update runs against the simulated router, so the
+        // program can be tried without the hardware.
+        const QByteArray simulate = qgetenv("QORV_SIMULATE");
+        std::unique_ptr<SimRouter> router;
+        std::unique_ptr<HidBackend> backend;
+        if (simulate == "routes" || simulate == "update") {
+            router = std::make_unique<SimRouter>(simulate == "routes" ? SimRouter::Mode::Routes : SimRouter::Mode::Update);
+            backend = std::make_unique<SimBackend>(*router);
+        } else {
+            backend = std::make_unique<HidapiBackend>();
+        }
+        SteadyClock clock;
+        Trace trace(qEnvironmentVariable("QORV_TRACE").toStdString(), clock);
+        QtDialogs dialogs;
+
+        MainFormOptions options;
+        options.backend = backend.get();
+        options.clock = &clock;
+        options.dialogs = &dialogs;
+        options.trace = trace.isOpen() ? &trace : nullptr;
+        options.homePath = qEnvironmentVariable("HOMEPATH");
+        options.fallbackHome = QDir::homePath();
+        options.programFolder = QCoreApplication::applicationDirPath();
+
+        TMainForm MainForm(options);
+        MainForm.show();
+        return app.exec();
+    } catch (const std::exception& error) {
+        QMessageBox::critical(nullptr, QString(), QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        QMessageBox::critical(nullptr, QString(), QString());
+    }
+    return 1;
+}

@@ -1,0 +1,191 @@
+#include "core/session.h"
+
+#include "config/config_exchange.h"
+#include "config/config_files.h"
+
+#include <QDir>
+
+Session::Session(HidBackend& backend, MillisecondClock& clock, SessionView& view, Trace* trace)
+    : link(backend, trace), boot(link, clock, *this), update(boot, view, state), view_(view)
+{
+    for (int slot = 0; slot < kColorCount; ++slot)
+        colors[slot] = Settings::defaultColor(slot);
+    boot.ClearTransmit();
+}
+
+Session::~Session() = default;
+
+void Session::useWorkFolder(const QString& folder, std::unique_ptr<Settings> settings)
+{
+    workFolder_ = folder;
+    settings_ = settings ? std::move(settings) : std::make_unique<Settings>(settingsPath());
+}
+
+QString Session::lastConfigPath() const
+{
+    return QDir(workFolder_).filePath(QStringLiteral("last.qorv"));
+}
+
+QString Session::settingsPath() const
+{
+    return QDir(workFolder_).filePath(QString::fromLatin1(Settings::kFileName));
+}
+
+void Session::loadSettings()
+{
+    settings_->readColorTable(colors);
+}
+
+int Session::storedLanguage() const
+{
+    return settings_ ? settings_->readLanguage() : 0;
+}
+
+void Session::loadLastConfiguration()
+{
+    readImageFile(lastConfigPath(), image);
+}
+
+bool Session::setColor(int slot, std::uint32_t color)
+{
+    if (slot < 0 || slot >= kColorCount)
+        return false;
+    colors[slot] = color;
+    if (settings_ && settings_->writeColor(slot, color))
+        return true;
+    view_.showError({Msg::UnableToWrite, settingsPath()});
+    return false;
+}
+
+// The stored copy is written first; when it cannot be, the language stays as it was.
+bool Session::setLanguage(UiLanguage newLanguage)
+{
+    if (!settings_ || !settings_->writeLanguage(static_cast<int>(newLanguage))) {
+        view_.showError({Msg::UnableToWrite, settingsPath()});
+        return false;
+    }
+    language = newLanguage;
+    return true;
+}
+
+bool Session::ConnectDevice()
+{
+    const bool open = link.open();
+    view_.appendLog({open ? Msg::Connected : Msg::Offline});
+    view_.setButtonEnabled(Button::Recibir, open);
+    view_.setButtonEnabled(Button::Enviar, open);
+    return open;
+}
+
+void Session::connect()
+{
+    if (link.isOpen())
+        link.close();
+    if (ConnectDevice())
+        update.queueVersion();
+}
+
+void Session::starOnTick(bool& printed)
+{
+    printed = false;
+    if (state.progressDelay != 0) {
+        --state.progressDelay;
+        return;
+    }
+    view_.insertLogText(QStringLiteral("*"));
+    state.progressDelay = kProgressDelay;
+    printed = true;
+}
+
+void Session::tick()
+{
+    bool printed = false;
+    switch (state.mode) {
+    case SessionMode::RoutesModeSeen:
+        view_.appendLog({Msg::RoutesMode});
+        state.mode = SessionMode::Idle;
+        view_.setButtonEnabled(Button::Recibir, true);
+        view_.setButtonEnabled(Button::Enviar, true);
+        view_.setButtonEnabled(Button::HexFile, false);
+        view_.setButtonEnabled(Button::Todo, false);
+        boot.ClearTransmit();
+        break;
+    case SessionMode::UpdateProgress:
+        starOnTick(printed);
+        break;
+    case SessionMode::CopyProgress:
+        starOnTick(printed);
+        if (!printed)
+            break;
+        if (state.copyCountdown != 0) {
+            --state.copyCountdown;
+            break;
+        }
+        view_.appendLog({Msg::Updated});
+        view_.setButtonEnabled(Button::Recibir, true);
+        view_.setButtonEnabled(Button::Enviar, true);
+        view_.setButtonEnabled(Button::HexFile, false);
+        view_.setButtonEnabled(Button::Todo, false);
+        state.mode = SessionMode::Idle;
+        if (link.isOpen())
+            link.close();
+        ConnectDevice();
+        break;
+    case SessionMode::Idle:
+        break;
+    }
+    if (link.isOpen()) {
+        boot.PollReceive();
+        boot.ServiceTransmit();
+    }
+}
+
+void Session::routesModeSeen()
+{
+    state.mode = SessionMode::RoutesModeSeen;
+}
+
+void Session::HandleBootReply(int code, const std::uint8_t* payload, std::size_t length)
+{
+    update.HandleBootReply(code, payload, length);
+}
+
+void Session::receiveConfiguration()
+{
+    // Into a copy: a transfer that gives up half way must not leave a mixture behind.
+    ConfigImage staging = image;
+    ConfigExchange exchange(link);
+    if (!exchange.receiveImage(staging.rawBytes())) {
+        view_.appendLog({Msg::Offline});
+        view_.setButtonEnabled(Button::Recibir, false);
+        view_.setButtonEnabled(Button::Enviar, false);
+        return;
+    }
+    image = staging;
+    saveConfiguration(lastConfigPath());
+    view_.appendLog({Msg::ConfigReceived});
+    view_.rebuildGrids();
+}
+
+void Session::sendConfiguration()
+{
+    ConfigExchange exchange(link);
+    if (!exchange.sendImage(image.rawBytes())) {
+        view_.appendLog({Msg::Offline});
+        view_.setButtonEnabled(Button::Recibir, false);
+        view_.setButtonEnabled(Button::Enviar, false);
+        return;
+    }
+    view_.appendLog({Msg::ConfigSent});
+}
+
+void Session::openConfiguration(const QString& path)
+{
+    readImageFile(path, image);
+}
+
+void Session::saveConfiguration(const QString& path)
+{
+    if (!writeImageFile(path, image))
+        view_.appendLog({Msg::UnableToSave, QDir::toNativeSeparators(path)});
+}

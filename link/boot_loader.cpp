@@ -1,0 +1,224 @@
+#include "link/boot_loader.h"
+
+#include "link/clock.h"
+#include "link/crc16.h"
+#include "link/device_link.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+constexpr std::uint8_t kRoutesModeMarker[4] = {0x03, 0xAA, 0x55, 0xAA};
+}
+
+CBootLoader::CBootLoader(DeviceLink& link, MillisecondClock& clock, BootListener& listener)
+    : link_(link), clock_(clock), listener_(listener)
+{
+}
+
+std::uint16_t CBootLoader::nextRecord()
+{
+    if (CarriedLength == 0)
+        CarriedLength = hex_.ReadRecord(CarriedRecord.data(), CarriedRecord.size(), kProgramLineLimit);
+    return CarriedLength;
+}
+
+// Appends up to eleven whole records behind the code byte. A record that would push
+// the escaped frame past the transmit buffer stays carried for the next packet.
+std::size_t CBootLoader::appendRecords(std::size_t length)
+{
+    for (int i = 0; i < kRecordsPerPacket; ++i) {
+        const std::uint16_t size = nextRecord();
+        if (size == 0 || length + size + 2 > kMaxPacketWithCrc)
+            break;
+        std::memcpy(PacketBuffer.data() + length, CarriedRecord.data(), size);
+        length += size;
+        CarriedLength = 0;
+    }
+    return length;
+}
+
+bool CBootLoader::SendCommand(std::uint8_t code, std::uint16_t attempts, std::uint16_t timeout)
+{
+    TransmitLength = 0;
+    LastCommand = code;
+    PacketBuffer[0] = code;
+    std::size_t length = 1;
+
+    switch (static_cast<BootCommand>(code)) {
+    case BootCommand::Version:
+    case BootCommand::Erase:
+        break;
+    case BootCommand::Program:
+        if (RewindOnProgram) {
+            CarriedLength = 0;
+            if (!hex_.Rewind())
+                return false;
+        }
+        length = appendRecords(length);
+        if (length == 1)
+            return false;
+        break;
+    case BootCommand::Verify: {
+        ImageRange range;
+        hex_.BuildImage(range);
+        const std::uint32_t fields[2] = {range.start, range.length};
+        for (std::uint32_t value : fields)
+            for (int b = 0; b < 4; ++b)
+                PacketBuffer[length++] = static_cast<std::uint8_t>(value >> (8 * b));
+        PacketBuffer[length++] = static_cast<std::uint8_t>(range.crc);
+        PacketBuffer[length++] = static_cast<std::uint8_t>(range.crc >> 8);
+        break;
+    }
+    case BootCommand::Jump:
+        attempts = 1;
+        timeout = 10;
+        break;
+    default:
+        return false;
+    }
+
+    AttemptsLeft = attempts;
+    SavedAttempts = attempts;
+    ReplyTimeout = timeout;
+
+    const std::uint16_t crc = Crc16(PacketBuffer.data(), length);
+    PacketBuffer[length++] = static_cast<std::uint8_t>(crc);
+    PacketBuffer[length++] = static_cast<std::uint8_t>(crc >> 8);
+
+    std::size_t out = 0;
+    TransmitBuffer[out++] = kSoh;
+    for (std::size_t i = 0; i < length; ++i) {
+        const std::uint8_t byte = PacketBuffer[i];
+        if (byte == kSoh || byte == kEot || byte == kDle)
+            TransmitBuffer[out++] = kDle;
+        TransmitBuffer[out++] = byte;
+    }
+    TransmitBuffer[out++] = kEot;
+    TransmitLength = static_cast<std::uint16_t>(out);
+    return true;
+}
+
+void CBootLoader::ServiceTransmit()
+{
+    if (State == TransmitState::Idle) {
+        if (AttemptsLeft > 0) {
+            WriteStream(TransmitBuffer.data(), TransmitLength);
+            --AttemptsLeft;
+            State = TransmitState::Waiting;
+            NextSendTime = clock_.now() + ReplyTimeout;
+        }
+        return;
+    }
+    if (AttemptsLeft > 0) {
+        const std::uint32_t now = clock_.now();
+        // Signed view of the unsigned difference: past due once now has gone beyond
+        // NextSendTime, whatever the counter's wrap-around did in between.
+        if (static_cast<std::int32_t>(now - NextSendTime) > 0) {
+            NextSendTime = now + ReplyTimeout;
+            WriteStream(TransmitBuffer.data(), TransmitLength);
+            --AttemptsLeft;
+        }
+    } else {
+        NoAnswer = true;
+        State = TransmitState::Idle;
+    }
+}
+
+void CBootLoader::WriteStream(const std::uint8_t* bytes, std::size_t count)
+{
+    for (std::size_t sent = 0; sent < count; sent += kReportDataSize) {
+        OutputReport.fill(0xFF);
+        OutputReport[0] = 0x00;
+        const std::size_t piece = std::min(kReportDataSize, count - sent);
+        std::memcpy(OutputReport.data() + 1, bytes + sent, piece);
+        link_.write(OutputReport.data());
+    }
+}
+
+int CBootLoader::ReadReport(std::uint8_t* buffer, std::size_t length)
+{
+    return link_.read(buffer, length);
+}
+
+void CBootLoader::PollReceive()
+{
+    const int read = ReadReport(ReportBuffer.data(), kReadRequest);
+    const std::size_t count = read > 0 ? std::min<std::size_t>(static_cast<std::size_t>(read), kReadRequest) : 0;
+    if (count >= 4 && std::memcmp(ReportBuffer.data(), kRoutesModeMarker, 4) == 0) {
+        listener_.routesModeSeen();
+        return;
+    }
+    FeedReceiver(ReportBuffer.data(), count);
+    if (ReplyReady) {
+        ClearTransmit();
+        ReplyReady = false;
+        DispatchReply();
+    } else if (NoAnswer) {
+        NoAnswer = false;
+        listener_.commandGaveUp(LastCommand);
+    }
+}
+
+void CBootLoader::FeedReceiver(const std::uint8_t* bytes, std::size_t count)
+{
+    auto store = [this](std::uint8_t byte) { ReceiveBuffer[ReceiveCount++] = byte; };
+    for (std::size_t i = 0; i < count && !ReplyReady; ++i) {
+        const std::uint8_t byte = bytes[i];
+        if (ReceiveCount >= kReceiveLimit)
+            ReceiveCount = 0;
+        if (EscapePending) {
+            store(byte);
+            EscapePending = false;
+        } else if (byte == kSoh) {
+            ReceiveCount = 0;
+        } else if (byte == kDle) {
+            EscapePending = true;
+        } else if (byte == kEot) {
+            if (ReceiveCount > 2) {
+                const std::uint16_t crc = Crc16(ReceiveBuffer.data(), ReceiveCount - 2u);
+                const std::uint16_t sent = static_cast<std::uint16_t>(
+                    ReceiveBuffer[ReceiveCount - 2] | ReceiveBuffer[ReceiveCount - 1] << 8);
+                ReplyReady = crc == sent;
+            }
+        } else {
+            store(byte);
+        }
+    }
+}
+
+void CBootLoader::DispatchReply()
+{
+    const int code = ReceiveBuffer[0];
+    const std::uint8_t* payload = ReceiveBuffer.data() + 1;
+    const std::size_t length = ReceiveCount >= 3 ? ReceiveCount - 3u : 0;
+    switch (code) {
+    case 1:
+    case 2:
+    case 4:
+        listener_.HandleBootReply(code, payload, length);
+        break;
+    case 3:
+        RewindOnProgram = false;
+        if (!SendCommand(3, SavedAttempts, ReplyTimeout))
+            listener_.HandleBootReply(3, payload, length);
+        RewindOnProgram = true;
+        break;
+    default:
+        break;
+    }
+}
+
+void CBootLoader::ClearTransmit()
+{
+    State = TransmitState::Idle;
+    AttemptsLeft = 0;
+}
+
+bool CBootLoader::ImageCrc(std::uint16_t& crc)
+{
+    ImageRange range;
+    const bool ok = hex_.BuildImage(range);
+    crc = range.crc;
+    return ok;
+}

@@ -1,0 +1,99 @@
+#pragma once
+#include "firmware/hex_manager.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+
+class DeviceLink;
+class MillisecondClock;
+
+enum class BootCommand : std::uint8_t { Version = 1, Erase = 2, Program = 3, Verify = 4, Jump = 5 };
+
+// What the transport hands upward.
+class BootListener {
+public:
+    virtual ~BootListener() = default;
+    // An input report began with the routes-mode marker: the routing firmware answered.
+    virtual void routesModeSeen() = 0;
+    // A complete reply with a good CRC; payload is the reply after its code byte.
+    virtual void HandleBootReply(int code, const std::uint8_t* payload, std::size_t length) = 0;
+    // The attempts of the last command ran out without a good reply.
+    virtual void commandGaveUp(std::uint8_t /*lastCommand*/) {}
+};
+
+// The framed, CRC-checked packet transport of the bootloader. Commands are only
+// queued by SendCommand; the tick calls PollReceive and then ServiceTransmit.
+class CBootLoader {
+public:
+    static constexpr std::size_t kBufferSize = 1000;
+    static constexpr std::size_t kReceiveBufferSize = 256;
+    static constexpr std::uint16_t kReceiveLimit = 253;
+    static constexpr std::size_t kReadRequest = 245;
+    static constexpr int kRecordsPerPacket = 11;
+    // Code, records and CRC must survive escaping every byte: 2 + 2 * 499 = 1000.
+    static constexpr std::size_t kMaxPacketWithCrc = (kBufferSize - 2) / 2;
+
+    static constexpr std::uint8_t kSoh = 0x01;
+    static constexpr std::uint8_t kEot = 0x04;
+    static constexpr std::uint8_t kDle = 0x10;
+
+    enum class TransmitState : std::uint32_t { Idle = 0, Waiting = 1 };
+
+    CBootLoader(DeviceLink& link, MillisecondClock& clock, BootListener& listener);
+
+    bool SendCommand(std::uint8_t code, std::uint16_t attempts, std::uint16_t timeout);
+    void ServiceTransmit();
+    void PollReceive();
+    void ClearTransmit();
+    void FeedReceiver(const std::uint8_t* bytes, std::size_t count);
+    void DispatchReply();
+    void WriteStream(const std::uint8_t* bytes, std::size_t count);
+    int ReadReport(std::uint8_t* buffer, std::size_t length);
+
+    bool OpenHexFile(const std::filesystem::path& path) { return hex_.OpenHexFile(path); }
+    // The tool's CRC of the firmware image; false when no file is held.
+    bool ImageCrc(std::uint16_t& crc);
+    CHexManager& hexManager() { return hex_; }
+
+    // Read access for the session and for tests.
+    const std::uint8_t* transmitBuffer() const { return TransmitBuffer.data(); }
+    std::uint16_t transmitLength() const { return TransmitLength; }
+    std::uint16_t attemptsLeft() const { return AttemptsLeft; }
+    TransmitState transmitState() const { return State; }
+    std::uint8_t lastCommand() const { return LastCommand; }
+    std::uint16_t receiveCount() const { return ReceiveCount; }
+    bool rewindOnProgram() const { return RewindOnProgram; }
+
+private:
+    std::size_t appendRecords(std::size_t length);
+    std::uint16_t nextRecord();
+
+    DeviceLink& link_;
+    MillisecondClock& clock_;
+    BootListener& listener_;
+
+    std::array<std::uint8_t, kBufferSize> TransmitBuffer{};
+    std::uint16_t TransmitLength = 0;
+    std::array<std::uint8_t, kReceiveBufferSize> ReceiveBuffer{};
+    std::uint16_t ReceiveCount = 0;
+    std::uint16_t AttemptsLeft = 0;
+    bool ReplyReady = false;
+    std::uint8_t LastCommand = 0;
+    bool NoAnswer = false;
+    TransmitState State = TransmitState::Idle;
+    std::uint16_t SavedAttempts = 0;
+    std::uint16_t ReplyTimeout = 0;
+    CHexManager hex_;
+    bool RewindOnProgram = true;
+
+    std::array<std::uint8_t, kBufferSize> PacketBuffer{};
+    std::uint32_t NextSendTime = 0;
+    bool EscapePending = false;
+    std::array<std::uint8_t, kReceiveBufferSize> ReportBuffer{};
+    std::array<std::uint8_t, 65> OutputReport{};
+    // A record that did not fit the previous packet opens the next one.
+    std::array<std::uint8_t, kMaxRecordBytes> CarriedRecord{};
+    std::uint16_t CarriedLength = 0;
+};

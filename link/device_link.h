@@ -1,0 +1,26 @@
+#pragma once
+#include "link/hid_port.h"
+
+#include <memory>
+
+class Trace;
+
+// The single connection to the router, or empty when offline.
+class DeviceLink {
+public:
+    explicit DeviceLink(HidBackend& backend, Trace* trace = nullptr);
+
+    bool open();   // true when the router could be opened; empty otherwise
+    void close();
+    bool isOpen() const { return port_ != nullptr; }
+
+    // Writes one kReportSize-byte report; the result is deliberately not looked at by callers.
+    void write(const std::uint8_t* report);
+    // Non-blocking; see HidPort::read. Negative when the link is empty.
+    int read(std::uint8_t* buffer, std::size_t length);
+
+private:
+    HidBackend& backend_;
+    Trace* trace_;
+    std::unique_ptr<HidPort> port_;
+};

@@ -1,0 +1,28 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+// The narrow seam to the router: one open HID device, bytes only.
+constexpr std::uint16_t kRouterVendorId = 0x04D8;
+constexpr std::uint16_t kRouterProductId = 0xEFF6;
+constexpr std::size_t kReportSize = 65;      // report ID + 64 data bytes
+constexpr std::size_t kReportDataSize = 64;
+
+class HidPort {
+public:
+    virtual ~HidPort() = default;  // closes the device
+    // Writes one whole output report of kReportSize bytes, byte 0 the report ID.
+    // Returns the library's result; callers treat every write as sent.
+    virtual int write(const std::uint8_t* report) = 0;
+    // Never blocks: 0 when no input report is waiting, the number of data bytes
+    // copied (report ID stripped) when one was read, negative on error.
+    virtual int read(std::uint8_t* buffer, std::size_t length) = 0;
+};
+
+class HidBackend {
+public:
+    virtual ~HidBackend() = default;
+    // Opens the first device with these IDs in non-blocking mode; null when none can be opened.
+    virtual std::unique_ptr<HidPort> open(std::uint16_t vendorId, std::uint16_t productId) = 0;
+};

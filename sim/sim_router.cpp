@@ -1,0 +1,298 @@
+#include "sim/sim_router.h"
+
+#include "firmware/hex_manager.h"
+#include "link/crc16.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+constexpr std::uint8_t kSoh = 0x01, kEot = 0x04, kDle = 0x10;
+
+std::uint32_t le32(const std::uint8_t* p)
+{
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8
+        | static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+class SimPort final : public HidPort {
+public:
+    SimPort(SimRouter& router) : router_(router), generation_(router.generation()) {}
+    int write(const std::uint8_t* report) override { return router_.write(generation_, report); }
+    int read(std::uint8_t* buffer, std::size_t length) override { return router_.read(generation_, buffer, length); }
+
+private:
+    SimRouter& router_;
+    unsigned generation_;
+};
+} // namespace
+
+SimRouter::SimRouter(Mode m) : mode(m), image(sampleConfiguration()), flash(kFlashImageSize, 0xFF) {}
+
+std::unique_ptr<HidPort> SimBackend::open(std::uint16_t vendorId, std::uint16_t productId)
+{
+    if (vendorId != kRouterVendorId || productId != kRouterProductId || !router_.pluggedIn())
+        return nullptr;
+    ++router_.opens;
+    return std::make_unique<SimPort>(router_);
+}
+
+void SimRouter::pushReport(const std::vector<std::uint8_t>& data, int delayReads)
+{
+    std::vector<std::uint8_t> report(kReportDataSize, 0);
+    std::copy_n(data.begin(), std::min(data.size(), report.size()), report.begin());
+    replies_.push_back({report, delayReads});
+}
+
+bool SimRouter::answering()
+{
+    if (faults.noReply || faults.answersLeft == 0)
+        return false;
+    if (faults.answersLeft > 0)
+        --faults.answersLeft;
+    return true;
+}
+
+int SimRouter::write(unsigned generation, const std::uint8_t* report)
+{
+    if (!pluggedIn() || generation != generation_)
+        return -1;
+    std::array<std::uint8_t, kReportSize> copy;
+    std::copy_n(report, kReportSize, copy.begin());
+    written.push_back(copy);
+    const std::uint8_t* data = report + 1;
+    if (mode == Mode::Update) {
+        feedBootloader(data, kReportDataSize);
+    } else if (data[0] == kSoh) {
+        // The routing firmware answers any bootloader frame with the marker.
+        if (answering())
+            pushReport({0x03, 0xAA, 0x55, 0xAA}, faults.replyDelayReads);
+    } else {
+        routesRequest(data);
+    }
+    return static_cast<int>(kReportSize);
+}
+
+int SimRouter::read(unsigned generation, std::uint8_t* buffer, std::size_t length)
+{
+    if (!pluggedIn() || generation != generation_)
+        return -1;
+    if (replies_.empty())
+        return 0;
+    Pending& front = replies_.front();
+    if (front.delay > 0) {
+        --front.delay;
+        return 0;
+    }
+    const std::size_t n = std::min(length, front.data.size());
+    std::copy_n(front.data.begin(), n, buffer);
+    replies_.pop_front();
+    return static_cast<int>(n);
+}
+
+void SimRouter::routesRequest(const std::uint8_t* data)
+{
+    const std::uint8_t length = data[0];
+    const std::uint8_t* request = data + 1;
+    if (length < 4 || request[0] != 0x01)
+        return;
+    const std::size_t offset = static_cast<std::size_t>(request[2] | request[3] << 8);
+    if (offset >= kImageSize)
+        return;
+    if (request[1] == 'r') {
+        if (!answering())
+            return;
+        const std::size_t n = std::min({bytesPerReply, std::size_t{63}, kImageSize - offset});
+        std::vector<std::uint8_t> reply(1 + n);
+        reply[0] = static_cast<std::uint8_t>(n);
+        std::copy_n(image.rawBytes() + offset, n, reply.begin() + 1);
+        pushReport(reply, faults.replyDelayReads);
+    } else if (request[1] == 'w' && length == 36 && offset + 32 <= kImageSize) {
+        if (!answering())
+            return;
+        std::copy_n(request + 4, 32, image.rawBytes() + offset);
+        const std::size_t next = offset + 32 + (faults.wrongAckOffset ? 32 : 0);
+        pushReport({2, static_cast<std::uint8_t>(next), static_cast<std::uint8_t>(next >> 8)}, faults.replyDelayReads);
+    }
+}
+
+void SimRouter::feedBootloader(const std::uint8_t* data, std::size_t count)
+{
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint8_t byte = data[i];
+        if (escape_) {
+            frame_.push_back(byte);
+            escape_ = false;
+        } else if (byte == kSoh) {
+            frame_.clear();
+        } else if (byte == kDle) {
+            escape_ = true;
+        } else if (byte == kEot) {
+            if (frame_.size() > 2) {
+                const std::size_t n = frame_.size() - 2;
+                const std::uint16_t crc = static_cast<std::uint16_t>(frame_[n] | frame_[n + 1] << 8);
+                if (Crc16(frame_.data(), n) == crc)
+                    bootPacket(frame_.data(), n);
+            }
+            frame_.clear();
+        } else if (frame_.size() < 4096) {
+            frame_.push_back(byte);
+        }
+    }
+}
+
+void SimRouter::bootPacket(const std::uint8_t* packet, std::size_t length)
+{
+    const std::uint8_t code = packet[0];
+    bootCommands.push_back(code);
+    bootPackets.emplace_back(packet, packet + length);
+    switch (code) {
+    case 1:
+        replyFrame({1, versionMajor, versionMinor});
+        break;
+    case 2:
+        std::fill(flash.begin(), flash.end(), 0xFF);
+        segmentBase_ = linearBase_ = 0;
+        replyFrame({2});
+        break;
+    case 3:
+        program(packet + 1, length - 1);
+        replyFrame({3});
+        break;
+    case 4: {
+        if (length < 11)
+            return;
+        const std::uint32_t start = le32(packet + 1);
+        const std::uint32_t size = le32(packet + 5);
+        std::uint16_t crc = 0;
+        if (start <= flash.size() && size <= flash.size() - start)
+            crc = Crc16(flash.data() + start, size);
+        replyFrame({4, static_cast<std::uint8_t>(crc), static_cast<std::uint8_t>(crc >> 8)});
+        break;
+    }
+    case 5:
+        // The new firmware starts: the bootloader's connection goes away and the
+        // router comes back under the same IDs in routes mode.
+        mode = Mode::Routes;
+        ++generation_;
+        replies_.clear();
+        break;
+    default:
+        break;
+    }
+}
+
+void SimRouter::program(const std::uint8_t* records, std::size_t length)
+{
+    std::size_t i = 0;
+    programRecords.push_back(0);
+    while (i + 5 <= length) {
+        ++programRecords.back();
+        const std::uint8_t n = records[i];
+        if (i + 5 + n > length)
+            break;
+        const std::uint8_t* r = records + i;
+        const std::uint8_t type = r[3];
+        if (type == 0) {
+            const std::uint32_t address = (static_cast<std::uint32_t>(r[1]) << 8 | r[2]) + linearBase_ + segmentBase_;
+            const std::uint32_t offset = address >= kBootFlashBase ? address - kBootFlashBase + kBootFlashImageOffset
+                                                                   : address - kProgramFlashBase;
+            if (offset >= kFirstImageOffset && static_cast<std::uint64_t>(offset) + n <= flash.size()) {
+                std::copy_n(r + 4, n, flash.begin() + offset);
+                if (faults.corruptProgram && n > 0) {
+                    flash[offset] ^= 0x01;
+                    faults.corruptProgram = false;
+                }
+            }
+        } else if (type == 2 && n >= 2) {
+            segmentBase_ = 16u * (r[4] * 256u + r[5]);
+            linearBase_ = 0;
+        } else if (type == 4 && n >= 2) {
+            linearBase_ = static_cast<std::uint32_t>(r[4]) << 24 | static_cast<std::uint32_t>(r[5]) << 16;
+            segmentBase_ = 0;
+        } else {
+            segmentBase_ = linearBase_ = 0;
+        }
+        i += 5u + n;
+    }
+}
+
+void SimRouter::replyFrame(const std::vector<std::uint8_t>& packet)
+{
+    if (!answering())
+        return;
+    std::vector<std::uint8_t> body = packet;
+    std::uint16_t crc = Crc16(body.data(), body.size());
+    if (faults.badCrc)
+        crc ^= 0x5A5A;
+    body.push_back(static_cast<std::uint8_t>(crc));
+    body.push_back(static_cast<std::uint8_t>(crc >> 8));
+    std::vector<std::uint8_t> frame{kSoh};
+    for (std::uint8_t b : body) {
+        if (b == kSoh || b == kEot || b == kDle)
+            frame.push_back(kDle);
+        frame.push_back(b);
+    }
+    frame.push_back(kEot);
+    if (faults.doubleReply) {
+        const std::vector<std::uint8_t> once = frame;
+        frame.insert(frame.end(), once.begin(), once.end());
+    }
+    const std::size_t split = faults.splitReplyAt > 0 ? static_cast<std::size_t>(faults.splitReplyAt) : kReportDataSize;
+    for (std::size_t at = 0; at < frame.size();) {
+        const std::size_t piece = std::min(at == 0 ? split : kReportDataSize, frame.size() - at);
+        std::vector<std::uint8_t> report(frame.begin() + at, frame.begin() + at + piece);
+        report.resize(kReportDataSize, 0xFF);
+        replies_.push_back({report, at == 0 ? faults.replyDelayReads : 0});
+        at += piece;
+    }
+}
+
+void putDevice(ConfigImage& image, int d, std::uint16_t vid, std::uint16_t pid, std::uint32_t serial,
+               std::uint8_t ports, const std::string& name, std::uint8_t outMask, std::uint8_t inMask)
+{
+    std::uint8_t* p = image.deviceSlot(d);
+    std::memset(p, 0, kDeviceEntrySize);
+    p[0] = static_cast<std::uint8_t>(vid);
+    p[1] = static_cast<std::uint8_t>(vid >> 8);
+    p[2] = static_cast<std::uint8_t>(pid);
+    p[3] = static_cast<std::uint8_t>(pid >> 8);
+    for (int b = 0; b < 4; ++b)
+        p[4 + b] = static_cast<std::uint8_t>(serial >> (8 * b));
+    p[8] = outMask;
+    p[9] = inMask;
+    p[10] = ports;
+    std::memcpy(p + 11, name.data(), std::min(name.size(), kDeviceNameSize - 1));
+    if (d + 1 < static_cast<int>(kDeviceSlots)) {
+        std::uint8_t* next = image.deviceSlot(d + 1);
+        next[0] = 0xFF;
+        next[1] = 0xFF;
+    }
+}
+
+ConfigImage sampleConfiguration()
+{
+    ConfigImage image = ConfigImage::empty();
+    putDevice(image, 0, 0x0582, 0x0160, 1048577, 2, "Keys", 0x01, 0x00);
+    putDevice(image, 1, 0x1235, 0x0032, 31337, 3, "Synth", 0x00, 0x04);
+    putDevice(image, 2, 0x0A1B, 0x00FF, 4294967295u, 1, "Drum Machine", 0x00, 0x00);
+    image.toggleRoute(0, 0, 1, 0);
+    image.toggleRoute(0, 1, 1, 1);
+    image.toggleRoute(1, 2, 2, 0);
+    image.toggleRoute(2, 0, 0, 1);
+    return image;
+}
+
+ConfigImage largestConfiguration()
+{
+    ConfigImage image = ConfigImage::empty();
+    for (int d = 0; d < static_cast<int>(kDeviceSlots); ++d)
+        putDevice(image, d, 0x1000 + d, 0x2000 + d, 1000u + d, 8, "Device " + std::to_string(d + 1), 0x55, 0xAA);
+    // 300 pairs with a diagonal of routes each: the route table full.
+    int entries = 0;
+    for (int s = 0; s < static_cast<int>(kDeviceSlots) && entries < static_cast<int>(kRouteSlots); ++s)
+        for (int t = 0; t < static_cast<int>(kDeviceSlots) && entries < static_cast<int>(kRouteSlots); ++t, ++entries)
+            for (int j = 0; j < kMaxPorts; ++j)
+                image.toggleRoute(s, j, t, (j + s + t) % kMaxPorts);
+    return image;
+}

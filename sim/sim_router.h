@@ -1,0 +1,96 @@
+#pragma once
+#include "config/config_image.h"
+#include "link/hid_port.h"
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+// Faults the simulated router can be told to show.
+struct SimFaults {
+    bool noReply = false;          // reads nothing, answers nothing
+    int replyDelayReads = 0;       // a reply can be read only after this many empty reads
+    int answersLeft = -1;          // stop answering after this many replies (-1: never stop)
+    bool wrongAckOffset = false;   // write acknowledgements name the wrong offset
+    bool badCrc = false;           // bootloader replies carry a wrong CRC
+    int splitReplyAt = 0;          // put only this many bytes of a bootloader reply in its first report
+    bool doubleReply = false;      // two copies of a bootloader reply in one report
+    bool corruptProgram = false;   // flip a bit of the first data byte it programs
+};
+
+// A router that answers exactly as the real one must: the routing firmware's
+// read and write requests, the routes-mode marker for any bootloader frame, and
+// in update mode the bootloader's Version, Erase, Program, Verify and Jump.
+class SimRouter {
+public:
+    enum class Mode { Absent, Routes, Update };
+
+    explicit SimRouter(Mode mode = Mode::Routes);
+
+    Mode mode;
+    ConfigImage image;
+    std::vector<std::uint8_t> flash;     // the same picture as the tool's flash image
+    std::size_t bytesPerReply = 63;
+    std::uint8_t versionMajor = 1;
+    std::uint8_t versionMinor = 5;
+    SimFaults faults;
+
+    // What the tool did, for tests.
+    std::vector<std::array<std::uint8_t, kReportSize>> written;
+    std::vector<std::uint8_t> bootCommands;   // code of every good frame received
+    std::vector<std::vector<std::uint8_t>> bootPackets;  // every good packet, CRC removed
+    std::vector<int> programRecords;          // records carried by each Program packet
+    int opens = 0;
+
+    void unplug() { unplugged_ = true; }
+    void plugIn() { unplugged_ = false; }
+    bool pluggedIn() const { return mode != Mode::Absent && !unplugged_; }
+    std::size_t pendingReports() const { return replies_.size(); }
+    // Queues a raw input report, as if the router had sent it unasked.
+    void pushReport(const std::vector<std::uint8_t>& data, int delayReads = 0);
+
+    // The port side, used by SimBackend.
+    unsigned generation() const { return generation_; }
+    int write(unsigned generation, const std::uint8_t* report);
+    int read(unsigned generation, std::uint8_t* buffer, std::size_t length);
+
+private:
+    void routesRequest(const std::uint8_t* data);
+    void feedBootloader(const std::uint8_t* data, std::size_t count);
+    void bootPacket(const std::uint8_t* packet, std::size_t length);
+    void program(const std::uint8_t* records, std::size_t length);
+    void replyFrame(const std::vector<std::uint8_t>& packet);
+    bool answering();
+
+    struct Pending {
+        std::vector<std::uint8_t> data;
+        int delay;
+    };
+    std::deque<Pending> replies_;
+    bool unplugged_ = false;
+    unsigned generation_ = 0;
+    std::vector<std::uint8_t> frame_;
+    bool escape_ = false;
+    std::uint32_t segmentBase_ = 0;
+    std::uint32_t linearBase_ = 0;
+};
+
+class SimBackend final : public HidBackend {
+public:
+    explicit SimBackend(SimRouter& router) : router_(router) {}
+    std::unique_ptr<HidPort> open(std::uint16_t vendorId, std::uint16_t productId) override;
+
+private:
+    SimRouter& router_;
+};
+
+// A configuration with a few devices and routes of every kind, for the demo mode,
+// the pictures in the README and the benchmarks.
+ConfigImage sampleConfiguration();
+// 32 devices of 8 ports each, with many routes.
+ConfigImage largestConfiguration();
+// Writes one device entry into slot d.
+void putDevice(ConfigImage& image, int d, std::uint16_t vid, std::uint16_t pid, std::uint32_t serial,
+               std::uint8_t ports, const std::string& name, std::uint8_t outMask = 0, std::uint8_t inMask = 0);

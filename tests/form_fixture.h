@@ -1,0 +1,125 @@
+#pragma once
+#include "config/config_files.h"
+#include "link/clock.h"
+#include "sim/sim_router.h"
+#include "ui/grid_models.h"
+#include "ui/main_form.h"
+
+#include <QDir>
+#include <QPlainTextEdit>
+#include <QSettings>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <memory>
+
+// Answers the window's dialogs from queues and remembers what was asked.
+class FakeDialogs : public Dialogs {
+public:
+    std::optional<QString> openFile(QWidget*, const QString& filter, const QString& folder) override
+    {
+        filters.push_back(filter);
+        folders.push_back(folder);
+        return take(openAnswers);
+    }
+    std::optional<QString> saveFile(QWidget*, const QString& folder) override
+    {
+        folders.push_back(folder);
+        return take(saveAnswers);
+    }
+    std::optional<QColor> pickColor(QWidget*, const QColor& initial) override
+    {
+        colorInitials.push_back(initial);
+        return take(colorAnswers);
+    }
+    bool askYesNo(QWidget*, const QString& title, const QString& text) override
+    {
+        questions.push_back({title, text});
+        return !yesNo.empty() && take(yesNo).value_or(false);
+    }
+    void showError(QWidget*, const QString& text) override { errors.push_back(text); }
+
+    std::deque<std::optional<QString>> openAnswers;
+    std::deque<std::optional<QString>> saveAnswers;
+    std::deque<std::optional<QColor>> colorAnswers;
+    std::deque<std::optional<bool>> yesNo;
+    std::vector<QString> filters;
+    std::vector<QString> folders;
+    std::vector<QColor> colorInitials;
+    std::vector<std::pair<QString, QString>> questions;
+    std::vector<QString> errors;
+
+private:
+    template <typename T>
+    static std::optional<T> take(std::deque<std::optional<T>>& queue)
+    {
+        if (queue.empty())
+            return std::nullopt;
+        std::optional<T> answer = queue.front();
+        queue.pop_front();
+        return answer;
+    }
+};
+
+// A fresh program for every test: its own home folder, program folder and router.
+class FormTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(home.isValid() && program.isValid()); }
+
+    QString workFolder() const { return QDir(home.path()).filePath(QStringLiteral("QORVConfig")); }
+    QString iniPath() const { return QDir(workFolder()).filePath(QStringLiteral("qorv.ini")); }
+
+    void seedProgramFolder(const ConfigImage& image)
+    {
+        writeImageFile(QDir(program.path()).filePath(QStringLiteral("last.qorv")), image);
+    }
+    void storeSetting(const QString& key, const QVariant& value)
+    {
+        QDir().mkpath(workFolder());
+        QSettings(iniPath(), QSettings::IniFormat).setValue(key, value);
+    }
+    void start()
+    {
+        MainFormOptions options;
+        options.backend = &backend;
+        options.clock = &clock;
+        options.dialogs = &dialogs;
+        options.homePath = QString();
+        options.fallbackHome = home.path();
+        options.programFolder = program.path();
+        options.openSettings = openSettings;
+        form = std::make_unique<TMainForm>(options);
+        timerWasStarted = form->Timer1->isActive();
+        form->Timer1->stop();  // tests drive the tick themselves
+    }
+    void startWith(const ConfigImage& image)
+    {
+        seedProgramFolder(image);
+        start();
+    }
+    void tick(int times = 1)
+    {
+        for (int i = 0; i < times; ++i) {
+            form->Timer1Timer();
+            clock.advance(1);
+        }
+    }
+    QString log() const { return form->Memo1->toPlainText(); }
+    QStringList logLines() const { return log().split(QLatin1Char('\n')); }
+    QModelIndex cell(QTableView* view, int column, int row) const { return view->model()->index(row, column); }
+    QString text(TextGridModel& model, int column, int row) const { return model.text(column, row); }
+
+    QTemporaryDir home;
+    QTemporaryDir program;
+    SimRouter router{SimRouter::Mode::Absent};
+    SimBackend backend{router};
+    FakeClock clock{100};
+    FakeDialogs dialogs;
+    std::function<std::unique_ptr<Settings>(const QString&)> openSettings;
+    std::unique_ptr<TMainForm> form;
+    bool timerWasStarted = false;
+};

@@ -1,0 +1,172 @@
+#include "config/config_exchange.h"
+#include "core/session.h"
+#include "link/clock.h"
+#include "link/device_link.h"
+#include "recording_view.h"
+#include "sim/sim_router.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+using Bytes = std::vector<std::uint8_t>;
+
+class ExchangeTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(link.open()); }
+
+    // Offsets named by the read requests the router saw.
+    std::vector<int> readOffsets() const
+    {
+        std::vector<int> offsets;
+        for (const auto& report : router.written)
+            if (report[2] == 0x01 && report[3] == 'r')
+                offsets.push_back(report[4] | report[5] << 8);
+        return offsets;
+    }
+
+    SimRouter router{SimRouter::Mode::Routes};
+    SimBackend backend{router};
+    DeviceLink link{backend};
+    ConfigExchange exchange{link};
+    std::array<std::uint8_t, kImageSize> image{};
+};
+} // namespace
+
+TEST_F(ExchangeTest, ReceiveTakesWhateverCountTheRouterSends)
+{
+    for (std::size_t perReply : {63u, 32u, 1u}) {
+        SCOPED_TRACE(perReply);
+        router.written.clear();
+        router.bytesPerReply = perReply;
+        image.fill(0);
+        ASSERT_TRUE(exchange.receiveImage(image.data()));
+        EXPECT_EQ(std::memcmp(image.data(), router.image.rawBytes(), kImageSize), 0);
+        EXPECT_EQ(router.written.size(), (kImageSize + perReply - 1) / perReply);
+    }
+    // 32 bytes a reply: exactly 128 requests, 0x0000 ... 0x0FE0.
+    router.written.clear();
+    router.bytesPerReply = 32;
+    ASSERT_TRUE(exchange.receiveImage(image.data()));
+    const std::vector<int> offsets = readOffsets();
+    ASSERT_EQ(offsets.size(), 128u);
+    for (std::size_t i = 0; i < offsets.size(); ++i)
+        EXPECT_EQ(offsets[i], static_cast<int>(i * 32));
+    const auto& last = router.written.back();
+    EXPECT_EQ((Bytes{last[0], last[1], last[2], last[3], last[4], last[5]}), (Bytes{0x00, 0x04, 0x01, 0x72, 0xE0, 0x0F}));
+}
+
+TEST_F(ExchangeTest, SendWritesTheWholeImageInThirtyTwoByteBlocks)
+{
+    for (std::size_t i = 0; i < kImageSize; ++i)
+        image[i] = static_cast<std::uint8_t>(i * 7);
+    ASSERT_TRUE(exchange.sendImage(image.data()));
+    EXPECT_EQ(std::memcmp(router.image.rawBytes(), image.data(), kImageSize), 0);
+    ASSERT_EQ(router.written.size(), 128u);
+    const auto& first = router.written.front();
+    EXPECT_EQ((Bytes{first[0], first[1], first[2], first[3], first[4], first[5]}), (Bytes{0x00, 0x24, 0x01, 0x77, 0x00, 0x00}));
+    EXPECT_EQ(std::memcmp(first.data() + 6, image.data(), 32), 0);
+}
+
+TEST_F(ExchangeTest, FailureCountingOfBothDirections)
+{
+    struct Case {
+        const char* name;
+        bool receive;
+        int answers;         // replies before the router goes silent (-1: never silent)
+        bool wrongAck;
+        std::size_t requests;  // reports written before giving up
+    };
+    const std::array<Case, 4> cases = {{
+        {"no answer at all: five read requests", true, 0, false, 5},
+        {"silent after two replies: the third request and three repeats", true, 2, false, 2 + 4},
+        {"acknowledgements always wrong: gives up after the third block", false, -1, true, 3},
+        {"silent after one acknowledgement", false, 1, false, 1 + 4},
+    }};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        router.written.clear();
+        router.faults.answersLeft = c.answers;
+        router.faults.wrongAckOffset = c.wrongAck;
+        const bool done = c.receive ? exchange.receiveImage(image.data()) : exchange.sendImage(image.data());
+        EXPECT_FALSE(done);
+        EXPECT_EQ(router.written.size(), c.requests);
+    }
+}
+
+TEST_F(ExchangeTest, ReportsThatAreNotRepliesArePassedOverWhileWaiting)
+{
+    // Byte 0 = 0 is no read reply; byte 0 = 1 or 3 is no acknowledgement.
+    router.pushReport({0x00, 0xAA, 0xAA});
+    ASSERT_TRUE(exchange.receiveImage(image.data()));
+    EXPECT_EQ(std::memcmp(image.data(), router.image.rawBytes(), kImageSize), 0);
+    EXPECT_EQ(router.written.size(), 66u) << "no request repeated";
+
+    router.written.clear();
+    router.pushReport({0x01, 0x20, 0x00});
+    router.pushReport({0x03, 0x20, 0x00});
+    image.fill(0x42);
+    ASSERT_TRUE(exchange.sendImage(image.data()));
+    EXPECT_EQ(router.written.size(), 128u);
+    EXPECT_EQ(std::memcmp(router.image.rawBytes(), image.data(), kImageSize), 0);
+}
+
+TEST_F(ExchangeTest, OversizedOrOverrunningReadRepliesNeverWriteOutsideTheImage)
+{
+    // Every request answered with a count of 200: at most 63, and at most what is left.
+    router.faults.noReply = true;
+    std::vector<std::uint8_t> hostile(64, 0x77);
+    hostile[0] = 200;
+    for (int i = 0; i < 70; ++i)
+        router.pushReport(hostile);
+    std::vector<std::uint8_t> guarded(kImageSize + 64, 0x00);
+    ASSERT_TRUE(exchange.receiveImage(guarded.data()));
+    for (std::size_t i = 0; i < kImageSize; ++i)
+        ASSERT_EQ(guarded[i], 0x77) << i;
+    for (std::size_t i = kImageSize; i < guarded.size(); ++i)
+        ASSERT_EQ(guarded[i], 0x00) << i;
+}
+
+// Through the session: a transfer that gives up leaves the image and "last.qorv"
+// exactly as they were; a complete one replaces both.
+TEST(ExchangeSession, ReceiveReplacesImageAndLastFileOnlyWhenComplete)
+{
+    QTemporaryDir folder;
+    SimRouter router;
+    SimBackend backend(router);
+    FakeClock clock;
+    RecordingView view;
+    Session session(backend, clock, view);
+    session.useWorkFolder(folder.path());
+    ASSERT_TRUE(session.ConnectDevice());
+
+    const ConfigImage before = ConfigImage::empty();
+    session.image = before;
+    router.faults.answersLeft = 30;
+    session.receiveConfiguration();
+    EXPECT_EQ(session.image, before);
+    EXPECT_FALSE(QFile::exists(session.lastConfigPath()));
+    EXPECT_EQ(view.ids().back(), Msg::Offline);
+    EXPECT_FALSE(view.enabled(Button::Recibir));
+    EXPECT_FALSE(view.enabled(Button::Enviar));
+    EXPECT_EQ(view.rebuilds, 0);
+    EXPECT_TRUE(session.link.isOpen());
+
+    router.faults.answersLeft = -1;
+    session.receiveConfiguration();
+    EXPECT_EQ(session.image, router.image);
+    EXPECT_EQ(view.ids().back(), Msg::ConfigReceived);
+    EXPECT_EQ(view.rebuilds, 1);
+    QFile last(session.lastConfigPath());
+    ASSERT_TRUE(last.open(QIODevice::ReadOnly));
+    EXPECT_EQ(last.readAll(), QByteArray(reinterpret_cast<const char*>(router.image.rawBytes()), kImageSize));
+
+    // And back: an edit-free send leaves the router with the same bytes.
+    router.image = ConfigImage{};
+    session.sendConfiguration();
+    EXPECT_EQ(router.image, session.image);
+    EXPECT_EQ(view.ids().back(), Msg::ConfigSent);
+}

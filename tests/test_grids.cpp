@@ -1,0 +1,241 @@
+#include "form_fixture.h"
+
+#include <QTest>
+
+#include <array>
+
+namespace {
+ConfigImage twoAndThree()
+{
+    ConfigImage image = ConfigImage::empty();
+    putDevice(image, 0, 0x0A1B, 0x00FF, 4294967295u, 2, "Keys");
+    putDevice(image, 1, 0x1234, 0x5678, 42, 3, "Synth");
+    return image;
+}
+
+QColor pixel(QTableView* view, const QImage& shot, int column, int row, QPoint offset = {5, 5})
+{
+    const QRect rect = view->visualRect(view->model()->index(row, column));
+    return shot.pixelColor(rect.topLeft() + offset);
+}
+} // namespace
+
+TEST_F(FormTest, MatrixTextsAndSizes)
+{
+    struct Case {
+        const char* name;
+        ConfigImage image;
+        int cells;
+        int side;
+    };
+    ConfigImage withEmpty = ConfigImage::empty();
+    putDevice(withEmpty, 0, 1, 1, 1, 2, "A");
+    putDevice(withEmpty, 1, 2, 2, 2, 0, "Hidden");
+    putDevice(withEmpty, 2, 3, 3, 3, 1, "C");
+    const std::array<Case, 3> cases = {{
+        {"no devices", ConfigImage::empty(), 3, 235},
+        {"2 and 3 ports", twoAndThree(), 8, 393},
+        {"a device without ports in between", withEmpty, 6, 298},
+    }};
+    start();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        form->session().image = c.image;
+        form->RebuildGrids();
+        TextGridModel& m = form->matrixModel();
+        EXPECT_EQ(m.rowCount(), c.cells);
+        EXPECT_EQ(m.columnCount(), c.cells);
+        EXPECT_EQ(form->SG->size(), QSize(c.side, c.side));
+        EXPECT_EQ(text(m, 0, 2), QStringLiteral("MIDI"));
+        EXPECT_EQ(text(m, 2, 0), QStringLiteral("MIDI"));
+        EXPECT_EQ(text(m, 1, 2), QStringLiteral("In"));
+        EXPECT_EQ(text(m, 2, 1), QStringLiteral("Out"));
+        EXPECT_EQ(text(m, 2, 2), QStringLiteral("X"));
+        for (int r = 0; r < 2; ++r) {
+            for (int col = 0; col < 2; ++col) {
+                EXPECT_TRUE(text(m, col, r).isEmpty());
+            }
+        }
+    }
+    // The last case: "C" starts where "Hidden" would have.
+    TextGridModel& m = form->matrixModel();
+    EXPECT_EQ(text(m, 5, 0), QStringLiteral("C"));
+    for (int i = 0; i < m.rowCount(); ++i)
+        EXPECT_NE(text(m, i, 0), QStringLiteral("Hidden"));
+
+    form->session().image = twoAndThree();
+    form->RebuildGrids();
+    EXPECT_EQ(text(m, 5, 0), QStringLiteral("Synth"));
+    EXPECT_EQ(text(m, 0, 5), QStringLiteral("Synth"));
+    EXPECT_TRUE(text(m, 6, 0).isEmpty()) << "only the first port carries the name";
+    EXPECT_EQ(text(m, 7, 1), QStringLiteral("Out 3"));
+    EXPECT_EQ(text(m, 1, 5), QStringLiteral("In 1"));
+}
+
+TEST_F(FormTest, ClickingBodyCellsTogglesEachKindOfRoute)
+{
+    startWith(twoAndThree());
+    ConfigImage& image = form->session().image;
+    const ConfigImage before = image;
+    QTableView* sg = form->SG;
+
+    // (6, 4): source port 1 of device 0 to destination port 1 of device 1.
+    QTest::mouseClick(sg->viewport(), Qt::LeftButton, {}, sg->visualRect(cell(sg, 6, 4)).center());
+    EXPECT_EQ(text(form->matrixModel(), 6, 4), QStringLiteral("X"));
+    EXPECT_EQ(image.routeSlot(0)[0], 0);
+    EXPECT_EQ(image.routeSlot(0)[1], 1);
+    EXPECT_EQ(image.routeSlot(0)[2 + 1], 0x02);
+    EXPECT_EQ(sg->currentIndex(), cell(sg, 6, 4));
+
+    form->SGClick(cell(sg, 6, 4));
+    EXPECT_TRUE(text(form->matrixModel(), 6, 4).isEmpty());
+    EXPECT_EQ(image.routeEntryCount(), 1) << "the entry stays, all masks zero";
+    for (std::size_t i = 0; i < kImageSize; ++i) {
+        if (i < kRouteTableOffset || i >= kRouteTableOffset + 10) {
+            ASSERT_EQ(image.rawBytes()[i], before.rawBytes()[i]) << i;
+        }
+    }
+
+    form->SGClick(cell(sg, 2, 2));
+    EXPECT_TRUE(image.midiThruOff());
+    form->SGClick(cell(sg, 7, 2));   // MIDI In -> Synth Out 3
+    EXPECT_EQ(image.device(1).midiInMask, 0x04);
+    form->SGClick(cell(sg, 2, 4));   // Keys In 2 -> MIDI Out
+    EXPECT_EQ(image.device(0).midiOutMask, 0x02);
+
+    const ConfigImage unchanged = image;
+    form->SGClick(cell(sg, 1, 4));   // header cells give no click
+    form->SGClick(cell(sg, 4, 0));
+    EXPECT_EQ(image, unchanged);
+}
+
+TEST_F(FormTest, RouteBitsBeyondThePortsAreNeverMarked)
+{
+    ConfigImage image = twoAndThree();
+    image.deviceSlot(0)[8] = 0xFC;   // Keys has two ports
+    image.toggleRoute(0, 0, 1, 0);
+    image.routeSlot(0)[2] = 0xF8;    // Synth has three ports
+    startWith(image);
+    int marks = 0;
+    TextGridModel& m = form->matrixModel();
+    for (int r = 0; r < m.rowCount(); ++r)
+        for (int c = 0; c < m.columnCount(); ++c)
+            marks += text(m, c, r) == QLatin1String("X");
+    EXPECT_EQ(marks, 1) << "only MIDI In -> MIDI Out";
+}
+
+TEST_F(FormTest, MatrixPaintsMarksColoursAndHeaderCells)
+{
+    ConfigImage image = twoAndThree();
+    image.toggleRoute(0, 0, 1, 0);
+    startWith(image);
+    form->session().colors[0] = 0x0000FF;  // red, as 0x00BBGGRR
+    form->session().colors[1] = 0xFF0000;  // blue
+    form->show();
+    const QImage shot = form->SG->grab().toImage();
+    QTableView* sg = form->SG;
+    EXPECT_EQ(pixel(sg, shot, 5, 3, {15, 15}), QColor(0xB5, 0xE6, 0x1D)) << "route mark in the middle of its cell";
+    EXPECT_EQ(pixel(sg, shot, 5, 3, {1, 1}), QColor(0x2A, 0x2A, 0x2A));
+    EXPECT_EQ(pixel(sg, shot, 4, 3), QColor(0x28, 0x28, 0x28)) << "empty body cell";
+    EXPECT_EQ(pixel(sg, shot, 1, 3, {25, 20}), QColor(Qt::red)) << "Keys In 1";
+    EXPECT_EQ(pixel(sg, shot, 5, 1, {20, 5}), QColor(Qt::blue)) << "Synth Out 1";
+    EXPECT_EQ(pixel(sg, shot, 6, 0, {15, 5}), QColor(0x3B, 0x3B, 0x3B)) << "second port's empty name cell";
+    EXPECT_EQ(pixel(sg, shot, 0, 2, {150, 25}), QColor(Qt::black)) << "the router's own MIDI In";
+    EXPECT_EQ(pixel(sg, shot, 0, 0, {0, 0}), QColor(Qt::black)) << "the logo's ground";
+    EXPECT_EQ(pixel(sg, shot, 1, 1), QColor(0x3B, 0x3B, 0x3B));
+}
+
+TEST_F(FormTest, DeviceTableRows)
+{
+    ConfigImage three = twoAndThree();
+    putDevice(three, 2, 0xBEEF, 0x0001, 7, 1, "Drums");
+    struct Case {
+        ConfigImage image;
+        int rows;
+        int height;
+    };
+    const std::array<Case, 2> cases = {{{ConfigImage::empty(), 1, 26}, {three, 4, 106}}};
+    start();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rows);
+        form->session().image = c.image;
+        form->RebuildGrids();
+        EXPECT_EQ(form->deviceModel().rowCount(), c.rows);
+        EXPECT_EQ(form->SGN->height(), c.height);
+        EXPECT_EQ(form->SGN->width(), 385);
+        EXPECT_EQ(text(form->deviceModel(), 1, 0), QStringLiteral("Dispositivo"));
+        EXPECT_EQ(text(form->deviceModel(), 2, 0), QString::fromUtf8("Nºserie"));
+        EXPECT_FALSE(form->deviceModel().flags(cell(form->SGN, 0, 0)) & Qt::ItemIsSelectable);
+    }
+    TextGridModel& m = form->deviceModel();
+    EXPECT_EQ(text(m, 0, 1), QStringLiteral("0A1B / 00FF"));
+    EXPECT_EQ(text(m, 1, 1), QStringLiteral("Keys"));
+    EXPECT_EQ(text(m, 2, 1), QStringLiteral("4294967295"));
+    EXPECT_EQ(text(m, 3, 2), QStringLiteral("3"));
+    EXPECT_EQ(text(m, 0, 3), QStringLiteral("BEEF / 0001"));
+    EXPECT_TRUE(text(m, 4, 1).isEmpty());
+    EXPECT_TRUE(text(m, 5, 1).isEmpty());
+}
+
+TEST_F(FormTest, PickingAColourStoresOnlyThatSlot)
+{
+    ConfigImage three = twoAndThree();
+    putDevice(three, 2, 0xBEEF, 0x0001, 7, 1, "Drums");
+    startWith(three);
+    form->show();
+
+    dialogs.colorAnswers.push_back(std::nullopt);
+    form->SGNClick(cell(form->SGN, 4, 3));
+    EXPECT_FALSE(QFile::exists(iniPath()));
+    EXPECT_EQ(form->session().colors[2], 2u * 65792u);
+
+    dialogs.colorAnswers.push_back(QColor(0x11, 0x22, 0x33));
+    form->SGNClick(cell(form->SGN, 4, 3));
+    EXPECT_EQ(form->session().colors[2], 0x332211u);
+    QSettings ini(iniPath(), QSettings::IniFormat);
+    EXPECT_EQ(ini.allKeys(), QStringList{QStringLiteral("Colores/color3")});
+    EXPECT_EQ(ini.value(QStringLiteral("Colores/color3")).toInt(), 0x332211);
+    const QImage shot = form->SGN->grab().toImage();
+    EXPECT_EQ(pixel(form->SGN, shot, 4, 3, {10, 10}), QColor(0x11, 0x22, 0x33));
+
+    dialogs.colorAnswers.push_back(std::nullopt);
+    form->SGNClick(cell(form->SGN, 4, 1));
+    ASSERT_EQ(dialogs.colorInitials.size(), 3u);
+    EXPECT_EQ(dialogs.colorInitials[0], QColor(Qt::black)) << "not preset with the device's colour";
+    EXPECT_EQ(dialogs.colorInitials[2], QColor(0x11, 0x22, 0x33)) << "opens with the last pick";
+}
+
+TEST_F(FormTest, RemovingADeviceAsksFirst)
+{
+    ConfigImage three = twoAndThree();
+    putDevice(three, 2, 0xBEEF, 0x0001, 7, 1, "Drums");
+    three.toggleRoute(0, 0, 2, 0);
+    startWith(three);
+
+    dialogs.yesNo.push_back(false);
+    form->SGNClick(cell(form->SGN, 5, 2));
+    ASSERT_EQ(dialogs.questions.size(), 1u);
+    EXPECT_EQ(dialogs.questions[0].first, QStringLiteral("Eliminar dispositivo"));
+    EXPECT_EQ(dialogs.questions[0].second, QString::fromUtf8("¿Quiere eliminar Synth?"));
+    EXPECT_EQ(form->session().image, three);
+
+    dialogs.yesNo.push_back(true);
+    form->SGNClick(cell(form->SGN, 5, 1));
+    EXPECT_EQ(dialogs.questions[1].second, QString::fromUtf8("¿Quiere eliminar Keys?"));
+    TextGridModel& m = form->deviceModel();
+    EXPECT_EQ(m.rowCount(), 3);
+    EXPECT_EQ(text(m, 1, 1), QStringLiteral("Synth"));
+    EXPECT_EQ(text(m, 1, 2), QStringLiteral("Drums"));
+    EXPECT_EQ(form->matrixModel().rowCount(), 3 + 4);
+    EXPECT_EQ(form->session().image.routeEntryCount(), 0);
+}
+
+TEST_F(FormTest, LargestConfigurationBuildsTheWholeMatrix)
+{
+    startWith(largestConfiguration());
+    EXPECT_EQ(form->matrixModel().rowCount(), 259);
+    EXPECT_EQ(form->SG->width(), static_cast<int>(257 * 31.5 + 204));
+    EXPECT_EQ(form->deviceModel().rowCount(), 33);
+    form->SGClick(cell(form->SG, 258, 258));
+    EXPECT_EQ(text(form->matrixModel(), 258, 258), QStringLiteral("X"));
+}

@@ -1,0 +1,83 @@
+#include "form_fixture.h"
+#include "ui/texts.h"
+
+#include <QMenu>
+#include <QPushButton>
+
+#include <array>
+
+TEST(Texts, MessagesAreFormattedInBothLanguages)
+{
+    struct Case {
+        LogMessage message;
+        const char* spanish;
+        const char* english;
+    };
+    const std::array<Case, 6> cases = {{
+        {{Msg::UpdateMode, 1, 5}, "QORV en modo Actualización\r\nQORV Firmware Version: 1.05",
+         "QORV in update mode\r\nQORV Firmware Version: 1.05"},
+        {{Msg::UpdateMode, 2, 10}, "QORV en modo Actualización\r\nQORV Firmware Version: 2.10",
+         "QORV in update mode\r\nQORV Firmware Version: 2.10"},
+        {{Msg::UpdateMode, -128, -1}, "QORV en modo Actualización\r\nQORV Firmware Version: -128.-1",
+         "QORV in update mode\r\nQORV Firmware Version: -128.-1"},
+        {{Msg::CrcLine, 0xBEEF, 0xAB}, "crc=BEEF crcT=AB", "crc=BEEF crcT=AB"},
+        {{Msg::HexFileRefused, QStringLiteral("C:\\fw.hex")}, "C:\\fw.hex no es un firmware válido para el QORV.",
+         "C:\\fw.hex is not a valid firmware for QORV."},
+        {{Msg::Verifying}, "Verificando\r\n", "verifying\r\n"},
+    }};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.english);
+        EXPECT_EQ(messageText(c.message, UiLanguage::Spanish), QString::fromUtf8(c.spanish));
+        EXPECT_EQ(messageText(c.message, UiLanguage::English), QString::fromUtf8(c.english));
+    }
+}
+
+TEST_F(FormTest, EnglishAtStartChangesEveryCaption)
+{
+    storeSetting(QStringLiteral("Idioma/Idioma"), 1);
+    start();
+    const std::vector<QString> captions = {form->botonConectar->text(), form->botonFVer->text(),
+                                           form->botonHexFile->text(),  form->botonTodo->text(),
+                                           form->botonEnviar->text(),   form->botonRecibir->text(),
+                                           form->botonAbrir->text(),    form->botonGuardar->text()};
+    EXPECT_EQ(captions, (std::vector<QString>{"Connect", "Current version", "Hex File", "Update", "Send", "Receive",
+                                              "Open", "Save"}));
+    EXPECT_EQ(form->Idioma1->title(), QStringLiteral("Language"));
+    EXPECT_EQ(form->Espaol1->text(), QStringLiteral("Spanish"));
+    EXPECT_EQ(form->English1->text(), QStringLiteral("English"));
+    QStringList headers;
+    for (int c = 0; c < 6; ++c)
+        headers << text(form->deviceModel(), c, 0);
+    EXPECT_EQ(headers, (QStringList{"VID & PID", "Device", "Serial num", "Ports", "Color", ""}));
+}
+
+TEST_F(FormTest, SwitchingLanguagesStoresTheChoiceAndKeepsOldLines)
+{
+    start();
+    form->Espaol1Click();
+    EXPECT_EQ(form->botonHexFile->text(), QStringLiteral("Archivo Hex"));
+    EXPECT_EQ(form->English1->text(), QString::fromUtf8("Inglés"));
+    EXPECT_EQ(QSettings(iniPath(), QSettings::IniFormat).value(QStringLiteral("Idioma/Idioma")).toInt(), 0);
+
+    form->English1Click();
+    EXPECT_EQ(QSettings(iniPath(), QSettings::IniFormat).value(QStringLiteral("Idioma/Idioma")).toInt(), 1);
+    form->botonConectarClick();
+    EXPECT_EQ(logLines().mid(2), (QStringList{"QORV desconectado", "QORV offline"}));
+    EXPECT_EQ(text(form->deviceModel(), 3, 0), QStringLiteral("Ports"));
+}
+
+TEST_F(FormTest, FailedLanguageWriteChangesNothing)
+{
+    openSettings = [](const QString& path) {
+        struct Unwritable : Settings {
+            using Settings::Settings;
+            bool write(const QString&, qint64) override { return false; }
+        };
+        return std::make_unique<Unwritable>(path);
+    };
+    start();
+    form->English1Click();
+    EXPECT_EQ(dialogs.errors.size(), 1u);
+    EXPECT_EQ(form->session().language, UiLanguage::Spanish);
+    EXPECT_EQ(form->botonConectar->text(), QStringLiteral("Conectar"));
+}

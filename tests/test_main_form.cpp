@@ -1,0 +1,238 @@
+#include "form_fixture.h"
+#include "ui/group_box.h"
+
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTest>
+
+#include <array>
+
+namespace {
+// A settings file that reads as usual but cannot be written.
+class UnwritableSettings : public Settings {
+public:
+    using Settings::Settings;
+
+protected:
+    bool write(const QString&, qint64) override { return false; }
+};
+} // namespace
+
+TEST_F(FormTest, WindowLayoutAtStart)
+{
+    start();
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Marbeno Soft  - QORV Config"));
+    EXPECT_EQ(form->clientArea()->size(), QSize(884, 529));
+    EXPECT_FALSE(form->windowIcon().isNull());
+    EXPECT_EQ(form->windowIcon().availableSizes().size(), 4);
+
+    struct Control {
+        QWidget* widget;
+        QRect geometry;
+        const char* caption;
+        bool enabled;
+    };
+    const std::array<Control, 13> controls = {{
+        {form->botonConectar, {8, 28, 75, 25}, "Conectar", true},
+        {form->LMDGroupBox1, {104, 11, 289, 52}, nullptr, true},
+        {form->botonFVer, {13, 17, 84, 25}, "Versión actual", true},
+        {form->botonHexFile, {112, 17, 75, 25}, "Archivo HEX", false},
+        {form->botonTodo, {203, 17, 75, 25}, "Actualizar", false},
+        {form->LMDGroupBox2, {418, 11, 383, 52}, nullptr, true},
+        {form->botonEnviar, {15, 17, 75, 25}, "Enviar", false},
+        {form->botonRecibir, {97, 17, 75, 25}, "Recibir", false},
+        {form->botonAbrir, {210, 17, 75, 25}, "Abrir", true},
+        {form->botonGuardar, {292, 17, 75, 25}, "Guardar", true},
+        {form->Memo1, {8, 75, 385, 123}, nullptr, true},
+        {form->SGN, {8, 219, 385, 26}, nullptr, true},
+        {form->SG, {418, 75, 235, 235}, nullptr, true},
+    }};
+    for (const Control& c : controls) {
+        SCOPED_TRACE(c.widget->metaObject()->className());
+        EXPECT_EQ(c.widget->geometry(), c.geometry);
+        EXPECT_EQ(c.widget->isEnabled(), c.enabled);
+        if (c.caption) {
+            EXPECT_EQ(static_cast<QPushButton*>(c.widget)->text(), QString::fromUtf8(c.caption));
+        }
+    }
+    EXPECT_EQ(form->LMDGroupBox1->caption(), QStringLiteral("  Firmware  "));
+    EXPECT_EQ(form->LMDGroupBox2->caption(), QString::fromUtf8("  Configuración de rutas  "));
+    EXPECT_EQ(form->Idioma1->title(), QStringLiteral("Idioma"));
+    EXPECT_EQ(form->Espaol1->text(), QString::fromUtf8("Español"));
+    EXPECT_EQ(form->English1->text(), QStringLiteral("English"));
+    EXPECT_FALSE(form->Espaol1->icon().isNull());
+    EXPECT_EQ(form->Image1.size(), QSize(30, 30));
+    EXPECT_EQ(form->Image2.size(), QSize(152, 152));
+    EXPECT_EQ(form->Image3.size(), QSize(26, 24));
+    EXPECT_EQ(form->Memo1->palette().color(QPalette::Base), QColor(0x38, 0x38, 0x38));
+    EXPECT_EQ(form->Memo1->palette().color(QPalette::Text), QColor(0x00, 0xFF, 0x00));
+    EXPECT_TRUE(form->Memo1->font().bold());
+    EXPECT_EQ(form->font().family(), QStringLiteral("Tahoma"));
+    EXPECT_TRUE(timerWasStarted);
+    EXPECT_EQ(form->Timer1->interval(), 1);
+}
+
+TEST_F(FormTest, KeyboardFocusOrder)
+{
+    start();
+    const std::vector<QWidget*> order = {form->botonConectar, form->SGN,          form->SG,        form->Memo1,
+                                         form->botonFVer,     form->botonHexFile, form->botonTodo, form->botonAbrir,
+                                         form->botonEnviar,   form->botonGuardar, form->botonRecibir};
+    for (std::size_t i = 0; i + 1 < order.size(); ++i) {
+        QWidget* next = order[i]->nextInFocusChain();
+        while (next->focusPolicy() == Qt::NoFocus || !std::count(order.begin(), order.end(), next))
+            next = next->nextInFocusChain();
+        EXPECT_EQ(next, order[i + 1]) << i;
+    }
+}
+
+TEST_F(FormTest, OfflineStartLogsAndLeavesOnlyTheAlwaysEnabledControls)
+{
+    start();
+    EXPECT_EQ(log(), QStringLiteral("Marbeno Soft QORV config\n\nQORV desconectado"));
+    EXPECT_FALSE(form->botonRecibir->isEnabled());
+    EXPECT_FALSE(form->botonEnviar->isEnabled());
+    EXPECT_FALSE(form->botonHexFile->isEnabled());
+    EXPECT_FALSE(form->botonTodo->isEnabled());
+}
+
+TEST_F(FormTest, RoutesModeStart)
+{
+    router.mode = SimRouter::Mode::Routes;
+    start();
+    tick(3);
+    EXPECT_EQ(logLines().mid(2), (QStringList{QStringLiteral("QORV CONECTADO"), QStringLiteral("QORV en modo rutas")}));
+    EXPECT_TRUE(form->botonRecibir->isEnabled());
+    EXPECT_TRUE(form->botonEnviar->isEnabled());
+}
+
+TEST_F(FormTest, FirstRunCopiesAndLoadsTheDefaultConfiguration)
+{
+    startWith(sampleConfiguration());
+    EXPECT_TRUE(QFile::exists(QDir(workFolder()).filePath(QStringLiteral("last.qorv"))));
+    EXPECT_EQ(form->session().image, sampleConfiguration());
+    EXPECT_EQ(form->deviceModel().rowCount(), 4);
+    EXPECT_EQ(QDir::currentPath(), workFolder());
+    EXPECT_EQ(form->OpenDialog1.initialDir, workFolder());
+    EXPECT_EQ(form->SaveDialog1.initialDir, workFolder());
+
+    // The folder exists but "last.qorv" is gone: nothing is copied, the image stays zero.
+    form.reset();
+    QFile::remove(QDir(workFolder()).filePath(QStringLiteral("last.qorv")));
+    start();
+    EXPECT_EQ(form->session().image, ConfigImage{});
+    EXPECT_FALSE(QFile::exists(QDir(workFolder()).filePath(QStringLiteral("last.qorv"))));
+}
+
+TEST_F(FormTest, StoredLanguageAppliesBeforeTheFirstLogLine)
+{
+    for (int stored : {1, 7}) {
+        SCOPED_TRACE(stored);
+        storeSetting(QStringLiteral("Idioma/Idioma"), stored);
+        start();
+        EXPECT_EQ(logLines().back(), QStringLiteral("QORV offline"));
+        EXPECT_EQ(form->botonConectar->text(), QStringLiteral("Connect"));
+        EXPECT_EQ(QSettings(iniPath(), QSettings::IniFormat).value(QStringLiteral("Idioma/Idioma")).toInt(), 1);
+        form.reset();
+    }
+}
+
+// The start-up's language switch cannot store its value: the error box, then the
+// rest of start-up all the same.
+TEST_F(FormTest, UnwritableSettingsAtStartStillLoadsDrawsAndConnects)
+{
+    storeSetting(QStringLiteral("Idioma/Idioma"), 1);
+    openSettings = [](const QString& path) { return std::make_unique<UnwritableSettings>(path); };
+    router.mode = SimRouter::Mode::Routes;
+    startWith(sampleConfiguration());
+    ASSERT_EQ(dialogs.errors.size(), 1u);
+    EXPECT_EQ(dialogs.errors[0], QStringLiteral("Unable to write to ") + iniPath());
+    EXPECT_EQ(form->session().language, UiLanguage::Spanish);
+    EXPECT_EQ(form->botonConectar->text(), QStringLiteral("Conectar"));
+    EXPECT_EQ(form->session().image, sampleConfiguration());
+    EXPECT_EQ(logLines().back(), QStringLiteral("QORV CONECTADO"));
+    EXPECT_TRUE(timerWasStarted);
+}
+
+TEST_F(FormTest, LogLinesAndProgressStars)
+{
+    start();
+    form->AppendLogLine(QStringLiteral("Erasing flash\r\n"));
+    for (int i = 0; i < 3; ++i)
+        form->InsertLogText(QStringLiteral("*"));
+    form->AppendLogLine(QStringLiteral("Flash erased"));
+    form->AppendLogLine(QStringLiteral("QORV in update mode\r\nQORV Firmware Version: 1.05"));
+    EXPECT_EQ(logLines().mid(3), (QStringList{QStringLiteral("Erasing flash"), QStringLiteral("***"),
+                                              QStringLiteral("Flash erased"), QStringLiteral("QORV in update mode"),
+                                              QStringLiteral("QORV Firmware Version: 1.05")}));
+    EXPECT_TRUE(form->Memo1->textCursor().atEnd());
+}
+
+TEST_F(FormTest, OpenAndSaveConfigurations)
+{
+    start();
+    const QString saved = QDir(home.path()).filePath(QStringLiteral("mine"));
+    form->session().image = sampleConfiguration();
+    dialogs.saveAnswers.push_back(saved);
+    form->botonGuardarClick();
+    EXPECT_EQ(QFileInfo(saved).size(), 4096);
+    EXPECT_EQ(dialogs.folders.back(), workFolder());
+
+    form->session().image = ConfigImage::empty();
+    form->RebuildGrids();
+    dialogs.openAnswers.push_back(std::nullopt);
+    form->botonAbrirClick();
+    EXPECT_EQ(dialogs.filters.back(), QStringLiteral("QORV config|*.qorv"));
+    EXPECT_EQ(form->deviceModel().rowCount(), 1);
+
+    dialogs.openAnswers.push_back(saved);
+    form->botonAbrirClick();
+    EXPECT_EQ(form->session().image, sampleConfiguration());
+    EXPECT_EQ(form->deviceModel().rowCount(), 4);
+    EXPECT_FALSE(QFile::exists(QDir(workFolder()).filePath(QStringLiteral("last.qorv"))))
+        << "opening a file does not touch last.qorv";
+}
+
+TEST_F(FormTest, ReceiveButtonFillsTheGridsAndLastFile)
+{
+    router.mode = SimRouter::Mode::Routes;
+    start();
+    tick(3);
+    QTest::mouseClick(form->botonRecibir, Qt::LeftButton);
+    EXPECT_EQ(logLines().back(), QString::fromUtf8("Configuración recibida"));
+    EXPECT_EQ(form->deviceModel().rowCount(), 4);
+    ConfigImage last;
+    readImageFile(QDir(workFolder()).filePath(QStringLiteral("last.qorv")), last);
+    EXPECT_EQ(last, router.image);
+
+    router.faults.noReply = true;
+    QTest::mouseClick(form->botonEnviar, Qt::LeftButton);
+    EXPECT_EQ(logLines().back(), QStringLiteral("QORV desconectado"));
+    EXPECT_FALSE(form->botonRecibir->isEnabled());
+}
+
+TEST_F(FormTest, HexFileButtonLogsTheFileAndSwitchesUpdate)
+{
+    router.mode = SimRouter::Mode::Update;
+    start();
+    tick(3);
+    EXPECT_TRUE(form->botonHexFile->isEnabled());
+    EXPECT_EQ(logLines().mid(3), (QStringList{QString::fromUtf8("QORV en modo Actualización"),
+                                              QStringLiteral("QORV Firmware Version: 1.05")}));
+    const QString path = QDir(home.path()).filePath(QStringLiteral("fw.hex"));
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write("QORV-Marbeno Soft\r\n:00000001FF\r\n");
+    file.close();
+    dialogs.openAnswers.push_back(path);
+    form->botonHexFileClick();
+    EXPECT_EQ(dialogs.filters.back(), QStringLiteral("Archivos Hex|*.hex"));
+    EXPECT_EQ(logLines().back(), QStringLiteral("Archivo hex: ") + QDir::toNativeSeparators(path));
+    EXPECT_TRUE(form->botonTodo->isEnabled());
+
+    dialogs.openAnswers.push_back(std::nullopt);
+    form->botonHexFileClick();
+    EXPECT_EQ(logLines().back(), QDir::toNativeSeparators(path) + QString::fromUtf8(" no es un firmware válido para el QORV."));
+    EXPECT_FALSE(form->botonTodo->isEnabled());
+}

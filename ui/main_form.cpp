@@ -1,0 +1,482 @@
+#include "ui/main_form.h"
+
+#include "core/work_folder.h"
+#include "ui/grid_models.h"
+#include "ui/group_box.h"
+#include "ui/pictures.h"
+#include "ui/texts.h"
+
+#include <QDir>
+#include <QFontDatabase>
+#include <QHeaderView>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProxyStyle>
+#include <QPushButton>
+#include <QTableView>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTimer>
+
+#include <cmath>
+#include <filesystem>
+
+namespace {
+const QColor kWindowGrey(0x80, 0x80, 0x80);
+
+QFont tahoma(int pixelSize, bool bold = false)
+{
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(pixelSize);
+    font.setBold(bold);
+    return font;
+}
+
+// Menu entries carry their flag pictures at full size.
+class FlagMenuStyle : public QProxyStyle {
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override
+    {
+        if (metric == PM_SmallIconSize)
+            return 50;
+        return QProxyStyle::pixelMetric(metric, option, widget);
+    }
+};
+
+QTableView* makeGrid(QWidget* parent, QAbstractItemModel* model, QStyledItemDelegate* delegate)
+{
+    auto* view = new QTableView(parent);
+    view->setModel(model);
+    view->setItemDelegate(delegate);
+    view->horizontalHeader()->hide();
+    view->verticalHeader()->hide();
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setSelectionBehavior(QAbstractItemView::SelectItems);
+    view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    view->setAutoScroll(false);
+    view->setFrameShape(QFrame::NoFrame);
+    view->setShowGrid(true);
+    view->setWordWrap(false);
+    QPalette palette = view->palette();
+    palette.setColor(QPalette::Base, kWindowGrey);
+    palette.setColor(QPalette::Mid, QColor(0x18, 0x18, 0x18));
+    view->setPalette(palette);
+    // Sections include the 1-pixel grid line; the cell itself keeps the designed size.
+    view->horizontalHeader()->setMinimumSectionSize(1);
+    view->verticalHeader()->setMinimumSectionSize(1);
+    view->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    return view;
+}
+
+QPushButton* makeButton(QWidget* parent, Text text, int left, int top, int width, bool enabled)
+{
+    auto* button = new QPushButton(formText(text), parent);
+    button->setGeometry(left, top, width, 25);
+    button->setEnabled(enabled);
+    return button;
+}
+} // namespace
+
+void registerTahoma()
+{
+    if (QFontDatabase::families().contains(QStringLiteral("Tahoma")))
+        return;
+    for (const char* file : {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf"})
+        QFontDatabase::addApplicationFont(QString::fromLatin1(file));
+}
+
+TMainForm::TMainForm(const MainFormOptions& options, QWidget* parent)
+    : QMainWindow(parent), options_(options),
+      session_(std::make_unique<Session>(*options.backend, *options.clock, *this, options.trace))
+{
+    buildControls();
+    FormCreate();
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::buildControls()
+{
+    setWindowTitle(FixedText::kTitle);
+    setWindowIcon(Pictures::appIcon());
+    setFont(tahoma(11));
+
+    auto* client = new QWidget(this);
+    client->setAutoFillBackground(true);
+    QPalette palette = client->palette();
+    palette.setColor(QPalette::Window, kWindowGrey);
+    client->setPalette(palette);
+    client->setFixedSize(kClientWidth, kClientHeight);
+    setCentralWidget(client);
+
+    Idioma1 = menuBar()->addMenu(formText(Text::MenuIdioma));
+    Idioma1->setStyle(new FlagMenuStyle);
+    Espaol1 = Idioma1->addAction(QIcon(QPixmap::fromImage(Pictures::flagSpain())), formText(Text::MenuEspanol));
+    English1 = Idioma1->addAction(QIcon(QPixmap::fromImage(Pictures::flagUnitedKingdom())), formText(Text::MenuEnglish));
+    connect(Espaol1, &QAction::triggered, this, &TMainForm::Espaol1Click);
+    connect(English1, &QAction::triggered, this, &TMainForm::English1Click);
+
+    botonConectar = makeButton(client, Text::Conectar, 8, 28, 75, true);
+
+    const QColor frame = client->palette().color(QPalette::Highlight);
+    LMDGroupBox1 = new FramedGroup(FixedText::kFirmwareCaption, tahoma(12), QColor(0x80, 0x00, 0x00), frame,
+                                   QColor(0x00, 0x80, 0xFF), client);
+    LMDGroupBox1->setGeometry(104, 11, 289, 52);
+    botonFVer = makeButton(LMDGroupBox1, Text::FVer, 13, 17, 84, true);
+    botonHexFile = makeButton(LMDGroupBox1, Text::HexFile, 112, 17, 75, false);
+    botonTodo = makeButton(LMDGroupBox1, Text::Todo, 203, 17, 75, false);
+
+    LMDGroupBox2 = new FramedGroup(FixedText::kRoutesCaption, tahoma(11), Qt::white, frame,
+                                   QColor(0x00, 0x80, 0xFF), client);
+    LMDGroupBox2->setGeometry(418, 11, 383, 52);
+    botonEnviar = makeButton(LMDGroupBox2, Text::Enviar, 15, 17, 75, false);
+    botonRecibir = makeButton(LMDGroupBox2, Text::Recibir, 97, 17, 75, false);
+    botonAbrir = makeButton(LMDGroupBox2, Text::Abrir, 210, 17, 75, true);
+    botonGuardar = makeButton(LMDGroupBox2, Text::Guardar, 292, 17, 75, true);
+
+    Memo1 = new QPlainTextEdit(client);
+    Memo1->setGeometry(8, 75, 385, 123);
+    Memo1->setFont(tahoma(11, true));
+    QPalette memoPalette = Memo1->palette();
+    memoPalette.setColor(QPalette::Base, QColor(0x38, 0x38, 0x38));
+    memoPalette.setColor(QPalette::Text, QColor(0x00, 0xFF, 0x00));
+    Memo1->setPalette(memoPalette);
+    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    Memo1->setPlainText(FixedText::kLogFirstLine + QStringLiteral("\n\n"));
+
+    Image1 = Pictures::routeMark();
+    Image2 = Pictures::logo();
+    Image3 = Pictures::wastebasket();
+
+    deviceModel_ = new TextGridModel(1, 0, this);
+    devicePaint_.model = deviceModel_;
+    devicePaint_.colors = &session_->colors;
+    devicePaint_.wastebasket = Image3;
+    devicePaint_.font = tahoma(11);
+    devicePaint_.selection = client->palette().color(QPalette::Highlight);
+    SGN = makeGrid(client, deviceModel_, new DeviceDelegate(devicePaint_, this));
+    SGN->setGeometry(8, 219, 385, 129);
+    SGN->horizontalHeader()->setDefaultSectionSize(64);
+    SGN->verticalHeader()->setDefaultSectionSize(25);
+    connect(SGN, &QTableView::clicked, this, &TMainForm::SGNClick);
+
+    matrixModel_ = new TextGridModel(2, 2, this);
+    matrixPaint_.model = matrixModel_;
+    matrixPaint_.portDevice = &portDevice_;
+    matrixPaint_.colors = &session_->colors;
+    matrixPaint_.logo = Image2;
+    matrixPaint_.routeMark = Image1;
+    matrixPaint_.font = tahoma(11, true);
+    matrixPaint_.selection = client->palette().color(QPalette::Highlight);
+    SG = makeGrid(client, matrixModel_, new MatrixDelegate(matrixPaint_, this));
+    SG->setGeometry(418, 75, 320, 298);
+    SG->horizontalHeader()->setDefaultSectionSize(31);
+    SG->verticalHeader()->setDefaultSectionSize(31);
+    connect(SG, &QTableView::clicked, this, &TMainForm::SGClick);
+
+    connect(botonConectar, &QPushButton::clicked, this, &TMainForm::botonConectarClick);
+    connect(botonFVer, &QPushButton::clicked, this, &TMainForm::botonFVerClick);
+    connect(botonHexFile, &QPushButton::clicked, this, &TMainForm::botonHexFileClick);
+    connect(botonTodo, &QPushButton::clicked, this, &TMainForm::botonTodoClick);
+    connect(botonEnviar, &QPushButton::clicked, this, &TMainForm::botonEnviarClick);
+    connect(botonRecibir, &QPushButton::clicked, this, &TMainForm::botonRecibirClick);
+    connect(botonAbrir, &QPushButton::clicked, this, &TMainForm::botonAbrirClick);
+    connect(botonGuardar, &QPushButton::clicked, this, &TMainForm::botonGuardarClick);
+
+    QWidget::setTabOrder(botonConectar, SGN);
+    QWidget::setTabOrder(SGN, SG);
+    QWidget::setTabOrder(SG, Memo1);
+    QWidget::setTabOrder(Memo1, botonFVer);
+    QWidget::setTabOrder(botonFVer, botonHexFile);
+    QWidget::setTabOrder(botonHexFile, botonTodo);
+    QWidget::setTabOrder(botonTodo, botonAbrir);
+    QWidget::setTabOrder(botonAbrir, botonEnviar);
+    QWidget::setTabOrder(botonEnviar, botonGuardar);
+    QWidget::setTabOrder(botonGuardar, botonRecibir);
+
+    OpenDialog1.filter = FixedText::kConfigFilter;
+    OpenDialog1.initialDir = QStringLiteral("./");
+    OpenDialog2.filter = FixedText::kHexFilter;
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(1);
+    Timer1->setTimerType(Qt::PreciseTimer);
+    connect(Timer1, &QTimer::timeout, this, &TMainForm::Timer1Timer);
+
+    resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+}
+
+void TMainForm::FormCreate()
+{
+    const QString folder = workFolderPath(options_.homePath, options_.fallbackHome);
+    prepareWorkFolder(folder, options_.programFolder);
+    QDir::setCurrent(folder);
+    session_->useWorkFolder(folder, options_.openSettings
+        ? options_.openSettings(QDir(folder).filePath(QString::fromLatin1(Settings::kFileName))) : nullptr);
+    session_->loadSettings();
+    // A language that cannot be stored again shows the error box inside
+    // English1Click; start-up still goes on to load, draw and connect.
+    if (session_->storedLanguage() != 0)
+        English1Click();
+    OpenDialog1.initialDir = QDir::currentPath();
+    SaveDialog1.initialDir = QDir::currentPath();
+    session_->loadLastConfiguration();
+    RebuildGrids();
+    botonConectarClick();
+    Timer1->start();
+}
+
+QPushButton* TMainForm::button(Button which) const
+{
+    switch (which) {
+    case Button::Recibir:
+        return botonRecibir;
+    case Button::Enviar:
+        return botonEnviar;
+    case Button::HexFile:
+        return botonHexFile;
+    case Button::Todo:
+        return botonTodo;
+    }
+    return nullptr;
+}
+
+void TMainForm::setButtonEnabled(Button which, bool enabled)
+{
+    button(which)->setEnabled(enabled);
+}
+
+void TMainForm::appendLog(const LogMessage& message)
+{
+    AppendLogLine(messageText(message, session_->language));
+}
+
+void TMainForm::showError(const LogMessage& message)
+{
+    options_.dialogs->showError(this, messageText(message, session_->language));
+}
+
+// A new last line; a text ending in a line break leaves the caret on an empty last
+// line, where later InsertLogText calls grow.
+void TMainForm::AppendLogLine(const QString& text)
+{
+    QString line = text;
+    line.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QTextCursor cursor(Memo1->document());
+    cursor.movePosition(QTextCursor::End);
+    if (!Memo1->document()->lastBlock().text().isEmpty())
+        line.prepend(QLatin1Char('\n'));
+    cursor.insertText(line);
+    Memo1->setTextCursor(cursor);
+}
+
+void TMainForm::InsertLogText(const QString& text)
+{
+    QTextCursor cursor = Memo1->textCursor();
+    cursor.insertText(text);
+    Memo1->setTextCursor(cursor);
+}
+
+void TMainForm::botonConectarClick() { session_->connect(); }
+void TMainForm::botonFVerClick() { session_->update.queueVersion(); }
+void TMainForm::botonTodoClick() { session_->update.startUpdate(); }
+void TMainForm::botonEraseClick() { session_->update.erase(); }
+void TMainForm::botonProgramClick() { session_->update.program(); }
+void TMainForm::botonVerifyClick() { session_->update.verify(); }
+void TMainForm::botonSaltarClick() { session_->update.jump(); }
+void TMainForm::botonRecibirClick() { session_->receiveConfiguration(); }
+void TMainForm::botonEnviarClick() { session_->sendConfiguration(); }
+void TMainForm::Timer1Timer() { session_->tick(); }
+
+void TMainForm::botonHexFileClick()
+{
+    const std::optional<QString> chosen = options_.dialogs->openFile(this, OpenDialog2.filter, OpenDialog2.initialDir);
+    if (chosen)
+        OpenDialog2.fileName = *chosen;
+    const std::filesystem::path path(OpenDialog2.fileName.toStdU16String());
+    session_->update.chooseFile(chosen ? &path : nullptr, QDir::toNativeSeparators(OpenDialog2.fileName));
+}
+
+void TMainForm::botonAbrirClick()
+{
+    if (const auto chosen = options_.dialogs->openFile(this, OpenDialog1.filter, OpenDialog1.initialDir)) {
+        OpenDialog1.fileName = *chosen;
+        session_->openConfiguration(*chosen);
+    }
+    RebuildGrids();
+}
+
+void TMainForm::botonGuardarClick()
+{
+    if (const auto chosen = options_.dialogs->saveFile(this, SaveDialog1.initialDir)) {
+        SaveDialog1.fileName = *chosen;
+        session_->saveConfiguration(*chosen);
+    }
+}
+
+void TMainForm::setCaptions(UiLanguage language)
+{
+    const std::pair<QPushButton*, Text> buttons[] = {
+        {botonConectar, Text::Conectar}, {botonFVer, Text::FVer},     {botonHexFile, Text::HexFile},
+        {botonTodo, Text::Todo},         {botonEnviar, Text::Enviar}, {botonRecibir, Text::Recibir},
+        {botonAbrir, Text::Abrir},       {botonGuardar, Text::Guardar},
+    };
+    for (const auto& [control, text] : buttons)
+        control->setText(uiText(text, language));
+    Idioma1->setTitle(uiText(Text::MenuIdioma, language));
+    Espaol1->setText(uiText(Text::MenuEspanol, language));
+    English1->setText(uiText(Text::MenuEnglish, language));
+}
+
+void TMainForm::writeDeviceHeaders(int firstColumn, UiLanguage language)
+{
+    const Text headers[] = {Text::HeaderVidPid, Text::HeaderDevice, Text::HeaderSerial, Text::HeaderPorts,
+                            Text::HeaderColor};
+    for (int column = firstColumn; column < 5; ++column)
+        deviceModel_->setText(column, 0, uiText(headers[column], language));
+}
+
+void TMainForm::Espaol1Click()
+{
+    if (!session_->setLanguage(UiLanguage::Spanish))
+        return;
+    setCaptions(UiLanguage::Spanish);
+    writeDeviceHeaders(0, UiLanguage::Spanish);
+    deviceModel_->repaintAll();
+}
+
+void TMainForm::English1Click()
+{
+    if (!session_->setLanguage(UiLanguage::English))
+        return;
+    setCaptions(UiLanguage::English);
+    writeDeviceHeaders(1, UiLanguage::English);
+    deviceModel_->repaintAll();
+}
+
+void TMainForm::RebuildGrids()
+{
+    rebuildDeviceTable();
+    rebuildMatrix();
+}
+
+void TMainForm::rebuildDeviceTable()
+{
+    const ConfigImage& image = session_->image;
+    const int n = image.deviceCount();
+    deviceModel_->begin(n + 1, 6);
+    writeDeviceHeaders(0, session_->language);
+    for (int d = 0; d < n; ++d) {
+        const DeviceEntry e = image.device(d);
+        const int row = d + 1;
+        deviceModel_->setText(0, row, QStringLiteral("%1 / %2")
+                                          .arg(e.vendorId, 4, 16, QLatin1Char('0'))
+                                          .arg(e.productId, 4, 16, QLatin1Char('0'))
+                                          .toUpper());
+        deviceModel_->setText(1, row, QString::fromLatin1(e.deviceName.c_str()));
+        deviceModel_->setText(2, row, QString::number(e.serialNumber));
+        deviceModel_->setText(3, row, QString::number(e.ports()));
+    }
+    deviceModel_->end();
+    const int widths[] = {63, 126, 69, 51, 39, 28};
+    for (int column = 0; column < 6; ++column)
+        SGN->setColumnWidth(column, widths[column] + 1);
+    SGN->resize(SGN->width(), static_cast<int>(std::floor((n + 1) * 26.5)));
+}
+
+void TMainForm::rebuildMatrix()
+{
+    const ConfigImage& image = session_->image;
+    const int n = image.deviceCount();
+    const int ports = image.totalPorts();
+    const int size = ports + 3;
+
+    portDevice_.assign(static_cast<std::size_t>(ports), -1);
+    matrixModel_->begin(size, size);
+    matrixModel_->setText(0, 2, QStringLiteral("MIDI"));
+    matrixModel_->setText(2, 0, QStringLiteral("MIDI"));
+    matrixModel_->setText(1, 2, QStringLiteral("In"));
+    matrixModel_->setText(2, 1, QStringLiteral("Out"));
+    int p = 3;
+    for (int d = 0; d < n; ++d) {
+        const DeviceEntry e = image.device(d);
+        if (e.ports() == 0)
+            continue;
+        const QString name = QString::fromLatin1(e.deviceName.c_str());
+        matrixModel_->setText(p, 0, name);
+        matrixModel_->setText(0, p, name);
+        for (int k = 1; k <= e.ports(); ++k, ++p) {
+            matrixModel_->setText(1, p, QStringLiteral("In %1").arg(k));
+            matrixModel_->setText(p, 1, QStringLiteral("Out %1").arg(k));
+            portDevice_[static_cast<std::size_t>(p - 3)] = d;
+        }
+    }
+    const QString mark = QStringLiteral("X");
+    image.forEachRoute([&](const Route& route) {
+        const int row = route.source == Route::kRouter ? 2 : route.source + 3;
+        const int column = route.destination == Route::kRouter ? 2 : route.destination + 3;
+        matrixModel_->setText(column, row, mark);
+    });
+    matrixModel_->end();
+
+    SG->setColumnWidth(0, 155);
+    SG->setColumnWidth(1, 47);
+    SG->setRowHeight(0, 154);
+    SG->setRowHeight(1, 48);
+    const int side = static_cast<int>(std::floor((size - 2) * 31.5 + 204));
+    SG->resize(side, side);
+}
+
+void TMainForm::SGClick(const QModelIndex& index)
+{
+    const int c = index.column();
+    const int r = index.row();
+    if (c < 2 || r < 2)
+        return;
+    ConfigImage& image = session_->image;
+    if (r == 2 && c == 2) {
+        image.toggleMidiThru();
+    } else if (r == 2) {
+        const PortRef to = image.portOwner(c - 3);
+        image.toggleFromMidiIn(to.device, to.port);
+    } else if (c == 2) {
+        const PortRef from = image.portOwner(r - 3);
+        image.toggleToMidiOut(from.device, from.port);
+    } else {
+        const PortRef from = image.portOwner(r - 3);
+        const PortRef to = image.portOwner(c - 3);
+        image.toggleRoute(from.device, from.port, to.device, to.port);
+    }
+    RebuildGrids();
+}
+
+void TMainForm::SGNClick(const QModelIndex& index)
+{
+    const int c = index.column();
+    const int r = index.row();
+    if (r < 1)
+        return;
+    if (c == 4) {
+        const std::optional<QColor> picked = options_.dialogs->pickColor(this, ColorDialog1);
+        if (!picked)
+            return;
+        ColorDialog1 = *picked;
+        session_->colors[r - 1] = colorToTable(*picked);
+        deviceModel_->repaintAll();
+        matrixModel_->repaintAll();
+        session_->setColor(r - 1, colorToTable(*picked));
+    } else if (c == 5) {
+        const QString name = deviceModel_->text(1, r);
+        const UiLanguage language = session_->language;
+        if (!options_.dialogs->askYesNo(this, uiText(Text::RemoveTitle, language),
+                                        uiText(Text::RemoveQuestion, language).arg(name)))
+            return;
+        session_->image.removeDevice(r - 1);
+        RebuildGrids();
+    }
+}

@@ -1,0 +1,127 @@
+#pragma once
+#include "core/session.h"
+#include "core/session_types.h"
+#include "ui/dialogs.h"
+#include "ui/grid_painting.h"
+
+#include <QImage>
+#include <QMainWindow>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class FramedGroup;
+class HidBackend;
+class MillisecondClock;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QTableView;
+class QTimer;
+class TextGridModel;
+class Trace;
+
+// Where the window takes what it needs from outside, so tests can supply their own.
+struct MainFormOptions {
+    HidBackend* backend = nullptr;
+    MillisecondClock* clock = nullptr;
+    Dialogs* dialogs = nullptr;
+    Trace* trace = nullptr;
+    QString homePath;       // the HOMEPATH variable; empty where the system has none
+    QString fallbackHome;   // the user's home folder, used without HOMEPATH
+    QString programFolder;  // where the default "last.qorv" lies
+    // Opens the settings file; null means the INI file in the work folder.
+    std::function<std::unique_ptr<Settings>(const QString& path)> openSettings;
+};
+
+// Makes a Tahoma face available where the system has none.
+void registerTahoma();
+
+// The one window: log, buttons, device table and routing matrix.
+class TMainForm : public QMainWindow, public SessionView {
+    Q_OBJECT
+public:
+    explicit TMainForm(const MainFormOptions& options, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    static constexpr int kClientWidth = 884;
+    static constexpr int kClientHeight = 529;
+
+    Session& session() { return *session_; }
+    TextGridModel& matrixModel() { return *matrixModel_; }
+    TextGridModel& deviceModel() { return *deviceModel_; }
+    QWidget* clientArea() const { return centralWidget(); }
+
+    // Handlers, named after their control and event.
+    void FormCreate();
+    void botonConectarClick();
+    void botonFVerClick();
+    void botonHexFileClick();
+    void botonTodoClick();
+    void botonRecibirClick();
+    void botonEnviarClick();
+    void botonAbrirClick();
+    void botonGuardarClick();
+    void botonEraseClick();
+    void botonProgramClick();
+    void botonVerifyClick();
+    void botonSaltarClick();
+    void Espaol1Click();
+    void English1Click();
+    void Timer1Timer();
+    void SGClick(const QModelIndex& index);
+    void SGNClick(const QModelIndex& index);
+
+    void RebuildGrids();
+    void AppendLogLine(const QString& text);
+    void InsertLogText(const QString& text);
+
+    // SessionView
+    void appendLog(const LogMessage& message) override;
+    void insertLogText(const QString& text) override { InsertLogText(text); }
+    void setButtonEnabled(Button button, bool enabled) override;
+    void rebuildGrids() override { RebuildGrids(); }
+    void showError(const LogMessage& message) override;
+
+    QPushButton* botonConectar = nullptr;
+    FramedGroup* LMDGroupBox1 = nullptr;
+    QPushButton* botonFVer = nullptr;
+    QPushButton* botonHexFile = nullptr;
+    QPushButton* botonTodo = nullptr;
+    FramedGroup* LMDGroupBox2 = nullptr;
+    QPushButton* botonEnviar = nullptr;
+    QPushButton* botonRecibir = nullptr;
+    QPushButton* botonAbrir = nullptr;
+    QPushButton* botonGuardar = nullptr;
+    QPlainTextEdit* Memo1 = nullptr;
+    QTableView* SGN = nullptr;
+    QTableView* SG = nullptr;
+    QMenu* Idioma1 = nullptr;
+    QAction* Espaol1 = nullptr;
+    QAction* English1 = nullptr;
+    QTimer* Timer1 = nullptr;
+    FileDialogState OpenDialog1;
+    FileDialogState SaveDialog1;
+    FileDialogState OpenDialog2;
+    QColor ColorDialog1 = Qt::black;   // the colour last picked; the dialog opens with it
+    QImage Image1;
+    QImage Image2;
+    QImage Image3;
+
+private:
+    void buildControls();
+    void setCaptions(UiLanguage language);
+    void rebuildDeviceTable();
+    void rebuildMatrix();
+    void writeDeviceHeaders(int firstColumn, UiLanguage language);
+    QPushButton* button(Button which) const;
+
+    MainFormOptions options_;
+    std::unique_ptr<Session> session_;
+    TextGridModel* matrixModel_ = nullptr;
+    TextGridModel* deviceModel_ = nullptr;
+    std::vector<int> portDevice_;
+    MatrixPaintContext matrixPaint_;
+    DevicePaintContext devicePaint_;
+};

@@ -1,0 +1,93 @@
+#include "ui/texts.h"
+
+#include <array>
+#include <cstddef>
+
+namespace {
+struct Entry {
+    const char* form;     // before any switch; null when the window has no such text
+    const char* spanish;
+    const char* english;
+};
+
+// Indexed by Text.
+constexpr std::array<Entry, 18> kTexts = {{
+    {"Conectar", "Conectar", "Connect"},
+    {"Versión actual", "Versión actual", "Current version"},
+    {"Archivo HEX", "Archivo Hex", "Hex File"},
+    {"Actualizar", "Actualizar", "Update"},
+    {"Enviar", "Enviar", "Send"},
+    {"Recibir", "Recibir", "Receive"},
+    {"Abrir", "Abrir", "Open"},
+    {"Guardar", "Guardar", "Save"},
+    {"Idioma", "Idioma", "Language"},
+    {"Español", "Español", "Spanish"},
+    {"English", "Inglés", "English"},
+    {nullptr, "VID & PID", "VID & PID"},
+    {nullptr, "Dispositivo", "Device"},
+    {nullptr, "Nºserie", "Serial num"},
+    {nullptr, "Puertos", "Ports"},
+    {nullptr, "Color", "Color"},
+    {nullptr, "¿Quiere eliminar %1?", "Do you want to remove %1?"},
+    {nullptr, "Eliminar dispositivo", "Remove device"},
+}};
+
+// Indexed by Msg. %1 and %2 are filled per message below.
+constexpr std::array<Entry, 20> kMessages = {{
+    {nullptr, "QORV CONECTADO", "QORV CONNECTED"},
+    {nullptr, "QORV desconectado", "QORV offline"},
+    {nullptr, "QORV en modo rutas", "QORV in routes mode"},
+    {nullptr, "QORV actualizado", "QORV updated"},
+    {nullptr, "Configuración recibida", "Received configuration"},
+    {nullptr, "Configuración enviada", "Configuration sent"},
+    {nullptr, "QORV en modo Actualización\r\nQORV Firmware Version: %1.%2",
+              "QORV in update mode\r\nQORV Firmware Version: %1.%2"},
+    {nullptr, "Archivo hex: %1", "Hex file: %1"},
+    {nullptr, "%1 no es un firmware válido para el QORV.", "%1 is not a valid firmware for QORV."},
+    {nullptr, "Borrando flash\r\n", "Erasing flash\r\n"},
+    {nullptr, "Flash borrada", "Flash erased"},
+    {nullptr, "Enviando nuevo firmware\r\n", "Sending new firmware\r\n"},
+    {nullptr, "Firmware enviado", "Firmware sent"},
+    {nullptr, "Verificando\r\n", "verifying\r\n"},
+    {nullptr, "crc=%1 crcT=%2", "crc=%1 crcT=%2"},
+    {nullptr, "Verificación completa", "Complete verification"},
+    {nullptr, "Copiando flash\r\n", "Copying flash\r\n"},
+    {nullptr, "Error en la verificación", "Verification failed"},
+    {nullptr, "No se pudo guardar %1", "Unable to save %1"},
+    {nullptr, "Unable to write to %1", "Unable to write to %1"},
+}};
+
+QString pick(const Entry& entry, UiLanguage language)
+{
+    return QString::fromUtf8(language == UiLanguage::English ? entry.english : entry.spanish);
+}
+} // namespace
+
+QString formText(Text text)
+{
+    const Entry& entry = kTexts[static_cast<std::size_t>(text)];
+    return QString::fromUtf8(entry.form ? entry.form : entry.spanish);
+}
+
+QString uiText(Text text, UiLanguage language)
+{
+    return pick(kTexts[static_cast<std::size_t>(text)], language);
+}
+
+QString messageText(const LogMessage& message, UiLanguage language)
+{
+    const QString pattern = pick(kMessages[static_cast<std::size_t>(message.id)], language);
+    switch (message.id) {
+    case Msg::UpdateMode:
+        return pattern.arg(message.a).arg(message.b, 2, 10, QLatin1Char('0'));
+    case Msg::CrcLine:
+        return pattern.arg(QString::number(message.a, 16).toUpper(), QString::number(message.b, 16).toUpper());
+    case Msg::HexFileAccepted:
+    case Msg::HexFileRefused:
+    case Msg::UnableToSave:
+    case Msg::UnableToWrite:
+        return pattern.arg(message.text);
+    default:
+        return pattern;
+    }
+}
