@@ -76,7 +76,13 @@ bool CHexManager::Rewind()
 
 std::uint16_t CHexManager::ReadRecord(std::uint8_t* dest, std::size_t capacity, int lineLimit)
 {
-    if (recordsEnded_ || !readLine(lineLimit) || line_[0] != ':') {
+    // A line cut at the limit is no whole record, and its rest would not begin with
+    // ':' anyway: the records end at such a line.
+    const auto cut = [&] {
+        return lineLength_ == static_cast<std::size_t>(lineLimit - 1) && line_[lineLength_ - 1] != '\n'
+            && file_.peek() != std::char_traits<char>::eof();
+    };
+    if (recordsEnded_ || !readLine(lineLimit) || line_[0] != ':' || cut()) {
         recordsEnded_ = true;
         return 0;
     }

@@ -238,9 +238,18 @@ void SimRouter::replyFrame(const std::vector<std::uint8_t>& packet)
         const std::vector<std::uint8_t> once = frame;
         frame.insert(frame.end(), once.begin(), once.end());
     }
-    const std::size_t split = faults.splitReplyAt > 0 ? static_cast<std::size_t>(faults.splitReplyAt) : kReportDataSize;
-    for (std::size_t at = 0; at < frame.size();) {
-        const std::size_t piece = std::min(at == 0 ? split : kReportDataSize, frame.size() - at);
+    // A split puts the first bytes of the frame at the very end of a report, behind
+    // filler, as a router that streams replies across reports would.
+    std::size_t at = 0;
+    if (faults.splitReplyAt > 0) {
+        const std::size_t piece = std::min<std::size_t>(static_cast<std::size_t>(faults.splitReplyAt), frame.size());
+        std::vector<std::uint8_t> report(kReportDataSize - piece, 0xFF);
+        report.insert(report.end(), frame.begin(), frame.begin() + piece);
+        replies_.push_back({report, faults.replyDelayReads});
+        at = piece;
+    }
+    while (at < frame.size()) {
+        const std::size_t piece = std::min(kReportDataSize, frame.size() - at);
         std::vector<std::uint8_t> report(frame.begin() + at, frame.begin() + at + piece);
         report.resize(kReportDataSize, 0xFF);
         replies_.push_back({report, at == 0 ? faults.replyDelayReads : 0});

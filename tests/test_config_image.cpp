@@ -146,7 +146,7 @@ TEST(ConfigImage, RemovingADeviceShiftsSlotsAndKeepsEveryOtherRouteBetweenTheSam
     EXPECT_EQ(image.routeSlot(1)[0], 1);
     EXPECT_EQ(image.routeSlot(1)[1], 0);
     EXPECT_EQ(image.routeSlot(2)[0], kRouteTerminator);
-    EXPECT_EQ(routes(image), (RouteSet{{0, 1}, {1, 0}}));
+    EXPECT_EQ(routes(image), (RouteSet{{R, R}, {0, 1}, {1, 0}}));
     EXPECT_EQ(image.rawBytes()[kReservedOffset], 0x5A);
     EXPECT_EQ(image.rawBytes()[kFlagsOffset], 0xF0);
 }

@@ -21,7 +21,7 @@ protected:
 
 TEST_F(FormTest, WindowLayoutAtStart)
 {
-    start();
+    startWith(ConfigImage::empty());
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Marbeno Soft  - QORV Config"));
     EXPECT_EQ(form->clientArea()->size(), QSize(884, 529));
     EXPECT_FALSE(form->windowIcon().isNull());
@@ -145,7 +145,8 @@ TEST_F(FormTest, UnwritableSettingsAtStartStillLoadsDrawsAndConnects)
     storeSetting(QStringLiteral("Idioma/Idioma"), 1);
     openSettings = [](const QString& path) { return std::make_unique<UnwritableSettings>(path); };
     router.mode = SimRouter::Mode::Routes;
-    startWith(sampleConfiguration());
+    writeImageFile(QDir(workFolder()).filePath(QStringLiteral("last.qorv")), sampleConfiguration());
+    start();
     ASSERT_EQ(dialogs.errors.size(), 1u);
     EXPECT_EQ(dialogs.errors[0], QStringLiteral("Unable to write to ") + iniPath());
     EXPECT_EQ(form->session().language, UiLanguage::Spanish);

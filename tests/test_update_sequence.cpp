@@ -203,7 +203,7 @@ TEST_F(UpdateTest, LongRecordsNeverOverflowThePacket)
     std::vector<std::string> lines = {linearRecord(0x1D00)};
     for (int i = 0; i < 12; ++i)
         lines.push_back(hexRecord(0, static_cast<std::uint16_t>(0x1000 + 255 * i),
-                                  std::vector<std::uint8_t>(255, static_cast<std::uint8_t>(0x10 + (i % 2) * 0xF0))));
+                                  std::vector<std::uint8_t>(255, i % 2 ? 0xF0 : 0x10)));
     choose(writeFirmware(dir, QStringLiteral("long.hex"), lines));
     session.update.program();
     tick(40);
@@ -213,5 +213,5 @@ TEST_F(UpdateTest, LongRecordsNeverOverflowThePacket)
     EXPECT_EQ(total, 13);
     EXPECT_GT(router.programRecords.size(), 2u);
     for (int i = 0; i < 12; ++i)
-        EXPECT_EQ(router.flash[0x1000 + 255 * i + 254], 0x10 + (i % 2) * 0xF0) << i;
+        EXPECT_EQ(router.flash[0x1000 + 255 * i + 254], i % 2 ? 0xF0 : 0x10) << i;
 }
