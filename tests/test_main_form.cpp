@@ -1,6 +1,7 @@
 #include "form_fixture.h"
 #include "ui/group_box.h"
 
+#include <QFontInfo>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -22,6 +23,7 @@ protected:
 TEST_F(FormTest, WindowLayoutAtStart)
 {
     startWith(ConfigImage::empty());
+    form->show();
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Marbeno Soft  - QORV Config"));
     EXPECT_EQ(form->clientArea()->size(), QSize(884, 529));
     EXPECT_FALSE(form->windowIcon().isNull());
@@ -68,7 +70,8 @@ TEST_F(FormTest, WindowLayoutAtStart)
     EXPECT_EQ(form->Memo1->palette().color(QPalette::Base), QColor(0x38, 0x38, 0x38));
     EXPECT_EQ(form->Memo1->palette().color(QPalette::Text), QColor(0x00, 0xFF, 0x00));
     EXPECT_TRUE(form->Memo1->font().bold());
-    EXPECT_EQ(form->font().family(), QStringLiteral("Tahoma"));
+    EXPECT_EQ(QFontInfo(form->font()).family(), QStringLiteral("Tahoma"));
+    EXPECT_EQ(QFontInfo(form->font()).pixelSize(), 11);
     EXPECT_TRUE(timerWasStarted);
     EXPECT_EQ(form->Timer1->interval(), 1);
 }

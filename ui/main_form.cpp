@@ -109,7 +109,6 @@ void TMainForm::buildControls()
     QPalette palette = client->palette();
     palette.setColor(QPalette::Window, kWindowGrey);
     client->setPalette(palette);
-    client->setFixedSize(kClientWidth, kClientHeight);
     setCentralWidget(client);
 
     Idioma1 = menuBar()->addMenu(formText(Text::MenuIdioma));

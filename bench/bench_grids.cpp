@@ -1,0 +1,137 @@
+// The largest configuration (32 devices x 8 ports, a full route table): one click
+// with its rebuild, and repaints of the matrix.
+#include "link/clock.h"
+#include "sim/sim_router.h"
+#include "ui/dialogs.h"
+#include "ui/grid_models.h"
+#include "ui/main_form.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QPainter>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+class NoDialogs final : public Dialogs {
+public:
+    std::optional<QString> openFile(QWidget*, const QString&, const QString&) override { return std::nullopt; }
+    std::optional<QString> saveFile(QWidget*, const QString&) override { return std::nullopt; }
+    std::optional<QColor> pickColor(QWidget*, const QColor&) override { return std::nullopt; }
+    bool askYesNo(QWidget*, const QString&, const QString&) override { return false; }
+    void showError(QWidget*, const QString&) override {}
+};
+
+struct Program {
+    Program()
+    {
+        options.backend = &backend;
+        options.clock = &clock;
+        options.dialogs = &dialogs;
+        options.fallbackHome = home.path();
+        options.programFolder = home.path();
+        form = std::make_unique<TMainForm>(options);
+        form->Timer1->stop();
+        form->session().image = largestConfiguration();
+        form->RebuildGrids();
+        form->show();
+        QApplication::processEvents();
+    }
+    QTemporaryDir home;
+    SimRouter router{SimRouter::Mode::Absent};
+    SimBackend backend{router};
+    SteadyClock clock;
+    NoDialogs dialogs;
+    MainFormOptions options;
+    std::unique_ptr<TMainForm> form;
+};
+
+Program& program()
+{
+    static Program p;
+    return p;
+}
+
+// What the user sees of the matrix: the part inside the window.
+QRect visiblePart(TMainForm& form)
+{
+    return QRect(QPoint(0, 0), form.clientArea()->size() - QSize(form.SG->x(), form.SG->y()));
+}
+
+void BM_ClickAndRebuild(benchmark::State& state)
+{
+    TMainForm& form = *program().form;
+    const QModelIndex cell = form.matrixModel().index(100, 120);
+    for (auto _ : state)
+        form.SGClick(cell);
+}
+BENCHMARK(BM_ClickAndRebuild)->Unit(benchmark::kMillisecond);
+
+void BM_RepaintVisibleMatrix(benchmark::State& state)
+{
+    TMainForm& form = *program().form;
+    const QRect part = visiblePart(form);
+    QImage image(part.size(), QImage::Format_RGB32);
+    for (auto _ : state) {
+        QPainter painter(&image);
+        form.SG->render(&painter, QPoint(), QRegion(part));
+    }
+}
+BENCHMARK(BM_RepaintVisibleMatrix)->Unit(benchmark::kMillisecond);
+
+void BM_ClickRebuildAndRepaintVisible(benchmark::State& state)
+{
+    TMainForm& form = *program().form;
+    const QModelIndex cell = form.matrixModel().index(100, 120);
+    const QRect part = visiblePart(form);
+    QImage image(part.size(), QImage::Format_RGB32);
+    for (auto _ : state) {
+        form.SGClick(cell);
+        QPainter painter(&image);
+        form.SG->render(&painter, QPoint(), QRegion(part));
+    }
+}
+BENCHMARK(BM_ClickRebuildAndRepaintVisible)->Unit(benchmark::kMillisecond);
+
+// Every one of the 259 x 259 cells, far more than a window can show.
+void BM_RepaintWholeMatrix(benchmark::State& state)
+{
+    TMainForm& form = *program().form;
+    QImage image(form.SG->size(), QImage::Format_RGB32);
+    for (auto _ : state) {
+        QPainter painter(&image);
+        form.SG->render(&painter);
+    }
+}
+BENCHMARK(BM_RepaintWholeMatrix)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+long residentKilobytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    registerTahoma();
+    program();
+    std::printf("resident memory with the largest configuration loaded: %ld KiB\n", residentKilobytes());
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    std::printf("resident memory after the benchmarks: %ld KiB\n", residentKilobytes());
+    return 0;
+}

@@ -1,0 +1,61 @@
+// Renders the main window with a sample configuration to a PNG, for the README
+// and for checking the looks without a display:
+//   QT_QPA_PLATFORM=offscreen qorv-render-window out.png [english]
+#include "link/clock.h"
+#include "sim/sim_router.h"
+#include "ui/dialogs.h"
+#include "ui/grid_models.h"
+#include "ui/main_form.h"
+
+#include <QApplication>
+#include <QTableView>
+#include <QTimer>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+namespace {
+class NoDialogs final : public Dialogs {
+public:
+    std::optional<QString> openFile(QWidget*, const QString&, const QString&) override { return std::nullopt; }
+    std::optional<QString> saveFile(QWidget*, const QString&) override { return std::nullopt; }
+    std::optional<QColor> pickColor(QWidget*, const QColor&) override { return std::nullopt; }
+    bool askYesNo(QWidget*, const QString&, const QString&) override { return false; }
+    void showError(QWidget*, const QString&) override {}
+};
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s OUTPUT.png [english]\n", argv[0]);
+        return 2;
+    }
+    registerTahoma();
+    QTemporaryDir home;
+    SimRouter router(SimRouter::Mode::Routes);
+    SimBackend backend(router);
+    SteadyClock clock;
+    NoDialogs dialogs;
+    MainFormOptions options;
+    options.backend = &backend;
+    options.clock = &clock;
+    options.dialogs = &dialogs;
+    options.fallbackHome = home.path();
+    options.programFolder = home.path();
+    TMainForm form(options);
+    form.Timer1->stop();
+    if (argc > 2 && QByteArray(argv[2]) == "english")
+        form.English1Click();
+    for (int i = 0; i < 3; ++i)
+        form.Timer1Timer();
+    form.botonRecibirClick();
+    const std::uint32_t colors[] = {0x2A4AE0, 0xD08020, 0x40B040, 0x20A0E0};
+    for (int slot = 0; slot < 4; ++slot)
+        form.session().colors[slot] = colors[slot];
+    form.SG->setCurrentIndex(form.matrixModel().index(4, 6));
+    form.show();
+    app.processEvents();
+    return form.grab().save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;
+}
