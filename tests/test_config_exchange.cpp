@@ -97,6 +97,25 @@ TEST_F(ExchangeTest, FailureCountingOfBothDirections)
     }
 }
 
+// The wait is a count of 10000 reads, not a time: a reply that takes 9999 empty
+// reads is still in time, one that takes 10000 costs a repeat of the request.
+TEST_F(ExchangeTest, SlowRepliesWithinTheReadBudget)
+{
+    for (const auto& [delay, repeats] : {std::pair{9999, false}, std::pair{10000, true}}) {
+        SCOPED_TRACE(delay);
+        router.written.clear();
+        router.faults.replyDelayReads = delay;
+        router.bytesPerReply = 32;
+        image.fill(0);
+        exchange.receiveImage(image.data());
+        EXPECT_EQ(router.written.size() > 128u, repeats);
+        EXPECT_EQ(readOffsets().front(), 0);
+        if (repeats) {
+            EXPECT_EQ(readOffsets()[1], 0) << "the unanswered request is sent again with the same offset";
+        }
+    }
+}
+
 TEST_F(ExchangeTest, ReportsThatAreNotRepliesArePassedOverWhileWaiting)
 {
     // Byte 0 = 0 is no read reply; byte 0 = 1 or 3 is no acknowledgement.
