@@ -1,4 +1,5 @@
 #include "form_fixture.h"
+#include "hex_helpers.h"
 #include "ui/group_box.h"
 
 #include <QFontInfo>
@@ -239,4 +240,39 @@ TEST_F(FormTest, HexFileButtonLogsTheFileAndSwitchesUpdate)
     form->botonHexFileClick();
     EXPECT_EQ(logLines().back(), QDir::toNativeSeparators(path) + QString::fromUtf8(" no es un firmware válido para el QORV."));
     EXPECT_FALSE(form->botonTodo->isEnabled());
+}
+
+TEST_F(FormTest, FullFirmwareUpdateInTheWindow)
+{
+    router.mode = SimRouter::Mode::Update;
+    start();
+    tick(3);
+    std::vector<std::string> records = {linearRecord(0x1D00)};
+    for (int i = 0; i < 30; ++i)
+        records.push_back(hexRecord(0, static_cast<std::uint16_t>(0x1000 + 16 * i), ramp(16, static_cast<std::uint8_t>(i))));
+    records.push_back(hexRecord(1, 0, {}));
+    const QString path = writeFirmware(home, QStringLiteral("fw.hex"), records);
+    dialogs.openAnswers.push_back(path);
+    form->botonHexFileClick();
+    const int before = logLines().size();
+    QTest::mouseClick(form->botonTodo, Qt::LeftButton);
+    for (int i = 0; i < 2000 && !log().contains(QStringLiteral("QORV actualizado")); ++i)
+        tick();
+    tick(5);
+    QStringList lines = logLines().mid(before);
+    // Progress rows hold nothing but stars; how many appear during programming depends
+    // on timing, the 15 of the copy do not.
+    EXPECT_TRUE(lines.contains(QString(15, QLatin1Char('*'))));
+    lines.removeIf([](const QString& line) { return !line.isEmpty() && line.count(QLatin1Char('*')) == line.size(); });
+    ASSERT_EQ(lines.size(), 10) << log().toStdString();
+    const QString crc = lines[5];
+    EXPECT_TRUE(crc.startsWith(QStringLiteral("crc=")));
+    EXPECT_EQ(crc.section(QLatin1Char(' '), 0, 0).mid(4), crc.section(QLatin1Char(' '), 1, 1).mid(5));
+    lines[5] = QStringLiteral("crc");
+    EXPECT_EQ(lines, (QStringList{"Borrando flash", "Flash borrada", "Enviando nuevo firmware", "Firmware enviado",
+                                  "Verificando", "crc", QString::fromUtf8("Verificación completa"), "Copiando flash",
+                                  "QORV actualizado", "QORV CONECTADO"}));
+    EXPECT_TRUE(form->botonRecibir->isEnabled());
+    EXPECT_FALSE(form->botonTodo->isEnabled());
+    EXPECT_EQ(router.mode, SimRouter::Mode::Routes);
 }
