@@ -40,7 +40,12 @@ int main(int argc, char** argv)
         options.trace = trace.isOpen() ? &trace : nullptr;
         options.homePath = qEnvironmentVariable("HOMEPATH");
         options.fallbackHome = QDir::homePath();
-        options.programFolder = QCoreApplication::applicationDirPath();
+        // The default "last.qorv" lies beside the program in a build, and in the
+        // shared data folder of an installation.
+        const QDir programDir(QCoreApplication::applicationDirPath());
+        options.programFolder = programDir.exists(QStringLiteral("last.qorv"))
+            ? programDir.path()
+            : QDir::cleanPath(programDir.filePath(QStringLiteral("../share/qorv-config")));
 
         TMainForm MainForm(options);
         MainForm.show();

@@ -145,6 +145,12 @@ void Session::routesModeSeen()
     state.mode = SessionMode::RoutesModeSeen;
 }
 
+void Session::commandGaveUp(std::uint8_t command)
+{
+    if (command >= 1 && command <= 4)
+        view_.commandGaveUp(command);
+}
+
 void Session::HandleBootReply(int code, const std::uint8_t* payload, std::size_t length)
 {
     update.HandleBootReply(code, payload, length);

@@ -49,6 +49,7 @@ public:
 
     // BootListener
     void routesModeSeen() override;
+    void commandGaveUp(std::uint8_t command) override;
     void HandleBootReply(int code, const std::uint8_t* payload, std::size_t length) override;
 
     ConfigImage image;

@@ -61,6 +61,9 @@ public:
     virtual void rebuildGrids() = 0;
     // A failure the user must acknowledge (the error box).
     virtual void showError(const LogMessage& message) = 0;
+    // A bootloader command (1 to 4) got no good reply within its attempts. The
+    // window says nothing about it; a console reports it.
+    virtual void commandGaveUp(std::uint8_t /*command*/) {}
 };
 
 // The state the session loop shares with the update sequence.

@@ -34,6 +34,7 @@ std::size_t CBootLoader::appendRecords(std::size_t length)
         std::memcpy(PacketBuffer.data() + length, CarriedRecord.data(), size);
         length += size;
         CarriedLength = 0;
+        ++ProgrammedRecords;
     }
     return length;
 }
@@ -52,6 +53,7 @@ bool CBootLoader::SendCommand(std::uint8_t code, std::uint16_t attempts, std::ui
     case BootCommand::Program:
         if (RewindOnProgram) {
             CarriedLength = 0;
+            ProgrammedRecords = 0;
             if (!hex_.Rewind())
                 return false;
         }

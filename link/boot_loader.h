@@ -65,6 +65,8 @@ public:
     std::uint8_t lastCommand() const { return LastCommand; }
     std::uint16_t receiveCount() const { return ReceiveCount; }
     bool rewindOnProgram() const { return RewindOnProgram; }
+    // Records handed to Program packets since the last programming run began.
+    std::size_t programmedRecords() const { return ProgrammedRecords; }
 
 private:
     std::size_t appendRecords(std::size_t length);
@@ -96,4 +98,5 @@ private:
     // A record that did not fit the previous packet opens the next one.
     std::array<std::uint8_t, kMaxRecordBytes> CarriedRecord{};
     std::uint16_t CarriedLength = 0;
+    std::size_t ProgrammedRecords = 0;
 };

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # One entry point for newcomers and CI: installs what is missing, builds, then
 # runs the program ("run"), the test suite ("test"), the test suite built with
-# AddressSanitizer and UndefinedBehaviorSanitizer ("sanitize") or the
-# benchmarks ("bench").
+# AddressSanitizer and UndefinedBehaviorSanitizer ("sanitize"), builds the
+# Debian package ("package") or runs the benchmarks ("bench").
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -44,9 +44,13 @@ case "$cmd" in
         build build-asan -DQORV_SANITIZE=ON -DQORV_BENCHMARKS=OFF
         ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
             QT_QPA_PLATFORM=offscreen ctest --test-dir build-asan --output-on-failure -j "$(nproc)" ;;
+    package)
+        build build
+        (cd build && cpack -G DEB)
+        ls build/*.deb ;;
     bench)
         build build
         for b in build/bench/qorv-bench-*; do QT_QPA_PLATFORM=offscreen "$b"; done ;;
     *)
-        echo "usage: $0 run|test|sanitize|bench" >&2; exit 2 ;;
+        echo "usage: $0 run|test|sanitize|package|bench" >&2; exit 2 ;;
 esac

@@ -1,13 +1,15 @@
 // Renders the main window with a sample configuration to a PNG, for the README
 // and for checking the looks without a display:
-//   QT_QPA_PLATFORM=offscreen qorv-render-window out.png [english]
+//   QT_QPA_PLATFORM=offscreen qorv-render-window out.png [english|menu|icon]
 #include "link/clock.h"
 #include "sim/sim_router.h"
 #include "ui/dialogs.h"
 #include "ui/grid_models.h"
 #include "ui/main_form.h"
+#include "ui/pictures.h"
 
 #include <QApplication>
+#include <QMenu>
 #include <QTableView>
 #include <QTimer>
 #include <QTemporaryDir>
@@ -33,6 +35,8 @@ int main(int argc, char** argv)
         return 2;
     }
     registerTahoma();
+    if (argc > 2 && QByteArray(argv[2]) == "icon")
+        return Pictures::midiSocket(256).save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;
     QTemporaryDir home;
     SimRouter router(SimRouter::Mode::Routes);
     SimBackend backend(router);
@@ -57,5 +61,10 @@ int main(int argc, char** argv)
     form.SG->setCurrentIndex(form.matrixModel().index(4, 6));
     form.show();
     app.processEvents();
+    if (argc > 2 && QByteArray(argv[2]) == "menu") {
+        form.Idioma1->popup(form.mapToGlobal(QPoint(0, 20)));
+        app.processEvents();
+        return form.Idioma1->grab().save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;
+    }
     return form.grab().save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;
 }

@@ -57,10 +57,11 @@ private:
     template <typename T>
     static std::optional<T> take(std::deque<std::optional<T>>& queue)
     {
-        if (queue.empty())
-            return std::nullopt;
-        std::optional<T> answer = queue.front();
-        queue.pop_front();
+        std::optional<T> answer;
+        if (!queue.empty()) {
+            answer.swap(queue.front());
+            queue.pop_front();
+        }
         return answer;
     }
 };

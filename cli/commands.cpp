@@ -1,0 +1,405 @@
+#include "cli/commands.h"
+
+#include "cli/config_text.h"
+#include "cli/platform.h"
+#include "config/config_exchange.h"
+#include "config/config_files.h"
+#include "core/session.h"
+#include "firmware/hex_manager.h"
+#include "link/clock.h"
+#include "ui/texts.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTemporaryDir>
+
+#include <array>
+#include <set>
+
+namespace {
+constexpr std::uint32_t kProbeMilliseconds = 1500;     // three Version attempts, 400 ms apart, and a margin
+constexpr std::uint32_t kUpdateMilliseconds = 30 * 60 * 1000;
+
+void print(std::FILE* stream, const QString& text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fflush(stream);
+}
+
+bool readConfiguration(const QString& path, ConfigImage& image, std::FILE* err)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        print(err, QStringLiteral("qorvctl: cannot read %1: %2\n").arg(path, file.errorString()));
+        return false;
+    }
+    if (file.size() != static_cast<qint64>(kImageSize))
+        print(err, QStringLiteral("qorvctl: warning: %1 holds %2 bytes, not %3\n").arg(path).arg(file.size()).arg(kImageSize));
+    file.close();
+    readImageFile(path, image);
+    return true;
+}
+
+QString hexNumber(std::uint32_t value, int digits)
+{
+    return QStringLiteral("0x") + QStringLiteral("%1").arg(value, digits, 16, QLatin1Char('0')).toUpper();
+}
+
+// Shows how far a transfer has come: a bar redrawn in place on a terminal, a line
+// every tenth otherwise.
+class Progress {
+public:
+    Progress(const RouterAccess& access, QString label, std::size_t total)
+        : access_(access), label_(std::move(label)), total_(total ? total : 1), start_(access.clock->now())
+    {
+    }
+    void update(std::size_t done)
+    {
+        const int percent = static_cast<int>(std::min<std::size_t>(done, total_) * 100 / total_);
+        const double seconds = (access_.clock->now() - start_) / 1000.0;
+        if (access_.terminal) {
+            const int filled = percent * 30 / 100;
+            print(access_.err, QStringLiteral("\r%1 [%2%3] %4%  %5 s").arg(label_, QString(filled, QLatin1Char('#')),
+                                                                           QString(30 - filled, QLatin1Char('.')))
+                                   .arg(percent, 3).arg(seconds, 0, 'f', 1));
+        } else if (percent / 10 != lastTenth_) {
+            lastTenth_ = percent / 10;
+            print(access_.err, QStringLiteral("%1: %2% (%3 s)\n").arg(label_).arg(percent).arg(seconds, 0, 'f', 1));
+        }
+    }
+    void finish()
+    {
+        if (access_.terminal)
+            print(access_.err, QStringLiteral("\n"));
+    }
+
+private:
+    const RouterAccess& access_;
+    QString label_;
+    std::size_t total_;
+    std::uint32_t start_;
+    int lastTenth_ = -1;
+};
+
+// Prints the session's messages in English, as the window would log them.
+class ConsoleView final : public SessionView {
+public:
+    explicit ConsoleView(std::FILE* stream) : stream_(stream) {}
+
+    void appendLog(const LogMessage& message) override
+    {
+        seen.insert(message.id);
+        last.push_back(message);
+        if (echo)
+            print(stream_, messageText(message, UiLanguage::English).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).trimmed()
+                               + QLatin1Char('\n'));
+    }
+    void insertLogText(const QString&) override {}
+    void setButtonEnabled(Button, bool) override {}
+    void rebuildGrids() override {}
+    void showError(const LogMessage& message) override { print(stream_, messageText(message, UiLanguage::English) + '\n'); }
+    void commandGaveUp(std::uint8_t command) override { gaveUp = command; }
+
+    bool saw(Msg id) const { return seen.count(id) > 0; }
+
+    bool echo = false;
+    std::uint8_t gaveUp = 0;
+    std::set<Msg> seen;
+    std::vector<LogMessage> last;
+
+private:
+    std::FILE* stream_;
+};
+
+enum class RouterMode { Absent, Routes, Update, Silent };
+
+// Opens the router and asks which firmware answers, as the window's connect button does.
+RouterMode probe(Session& session, ConsoleView& view, const RouterAccess& access)
+{
+    if (!session.ConnectDevice())
+        return RouterMode::Absent;
+    session.update.queueVersion();
+    const std::uint32_t start = access.clock->now();
+    while (access.clock->now() - start < kProbeMilliseconds) {
+        session.tick();
+        if (view.saw(Msg::RoutesMode))
+            return RouterMode::Routes;
+        if (view.saw(Msg::UpdateMode))
+            return RouterMode::Update;
+        if (view.gaveUp)
+            return RouterMode::Silent;
+        access.pause();
+    }
+    return RouterMode::Silent;
+}
+
+int modeError(RouterMode mode, RouterMode wanted, const RouterAccess& access)
+{
+    switch (mode) {
+    case RouterMode::Absent:
+        print(access.err, QStringLiteral("qorvctl: no QORV router found (vendor 04D8, product EFF6); "
+                                         "try 'qorvctl doctor'\n"));
+        return kExitNoRouter;
+    case RouterMode::Silent:
+        print(access.err, QStringLiteral("qorvctl: the router does not answer\n"));
+        return kExitNoAnswer;
+    default:
+        break;
+    }
+    if (mode == wanted)
+        return kExitOk;
+    print(access.err, wanted == RouterMode::Routes
+                          ? QStringLiteral("qorvctl: the router runs its bootloader (update mode), not its routing firmware\n")
+                          : QStringLiteral("qorvctl: the router runs its routing firmware, not its bootloader (update mode)\n"));
+    return kExitWrongMode;
+}
+
+struct Connection {
+    explicit Connection(const RouterAccess& access)
+        : view(access.err), session(*access.backend, *access.clock, view, access.trace)
+    {
+        session.useWorkFolder(scratch.path());  // nothing of the window's work folder is touched
+    }
+    QTemporaryDir scratch;
+    ConsoleView view;
+    Session session;
+};
+} // namespace
+
+namespace Commands {
+
+int show(const QString& path, bool json, std::FILE* out, std::FILE* err)
+{
+    ConfigImage image;
+    if (!readConfiguration(path, image, err))
+        return kExitFile;
+    if (json)
+        print(out, QString::fromUtf8(QJsonDocument(ConfigText::toJson(image)).toJson(QJsonDocument::Indented)));
+    else
+        print(out, ConfigText::show(image));
+    return kExitOk;
+}
+
+int diff(const QString& first, const QString& second, std::FILE* out, std::FILE* err)
+{
+    ConfigImage a, b;
+    if (!readConfiguration(first, a, err) || !readConfiguration(second, b, err))
+        return kExitFile;
+    const ConfigText::Difference difference = ConfigText::diff(a, b);
+    print(out, ConfigText::describe(difference));
+    return difference.identical ? kExitOk : kExitDifferent;
+}
+
+int hexInfo(const QString& path, bool json, std::FILE* out, std::FILE* err)
+{
+    CHexManager hex;
+    if (!QFileInfo::exists(path)) {
+        print(err, QStringLiteral("qorvctl: cannot read %1\n").arg(path));
+        return kExitFile;
+    }
+    if (!hex.OpenHexFile(std::filesystem::path(path.toStdU16String()))) {
+        print(err, QStringLiteral("qorvctl: %1 is not a valid firmware for QORV (its first line must begin with \"%2\")\n")
+                       .arg(path, QString::fromLatin1(kFirmwareSignature)));
+        return kExitFile;
+    }
+    std::size_t records = 0;
+    std::array<std::uint8_t, kMaxRecordBytes> record{};
+    hex.Rewind();
+    while (hex.ReadRecord(record.data(), record.size(), kProgramLineLimit))
+        ++records;
+    ImageRange range;
+    hex.BuildImage(range);
+    QStringList payload;
+    for (std::uint32_t value : {range.start, range.length})
+        for (int b = 0; b < 4; ++b)
+            payload << QStringLiteral("%1").arg((value >> (8 * b)) & 0xFF, 2, 16, QLatin1Char('0')).toUpper();
+    payload << QStringLiteral("%1").arg(range.crc & 0xFF, 2, 16, QLatin1Char('0')).toUpper()
+            << QStringLiteral("%1").arg(range.crc >> 8, 2, 16, QLatin1Char('0')).toUpper();
+    if (json) {
+        print(out, QString::fromUtf8(QJsonDocument(QJsonObject{
+                                                       {QStringLiteral("file"), path},
+                                                       {QStringLiteral("records"), static_cast<qint64>(records)},
+                                                       {QStringLiteral("start"), static_cast<qint64>(range.start)},
+                                                       {QStringLiteral("length"), static_cast<qint64>(range.length)},
+                                                       {QStringLiteral("crc"), range.crc},
+                                                       {QStringLiteral("verifyPayload"), payload.join(QLatin1Char(' '))},
+                                                   })
+                                         .toJson(QJsonDocument::Indented)));
+        return kExitOk;
+    }
+    print(out, QStringLiteral("file:           %1\n"
+                              "signature:      ok\n"
+                              "records:        %2\n"
+                              "image start:    %3\n"
+                              "image length:   %4\n"
+                              "crc:            %5\n"
+                              "verify payload: %6\n")
+                   .arg(path)
+                   .arg(records)
+                   .arg(hexNumber(range.start, 8), hexNumber(range.length, 8), hexNumber(range.crc, 4), payload.join(QLatin1Char(' '))));
+    return kExitOk;
+}
+
+int receive(const QString& path, const RouterAccess& access)
+{
+    Connection c(access);
+    if (const int error = modeError(probe(c.session, c.view, access), RouterMode::Routes, access))
+        return error;
+    ConfigImage image;
+    ConfigExchange exchange(c.session.link);
+    Progress progress(access, QStringLiteral("receive"), kImageSize);
+    const bool done = exchange.receiveImage(image.rawBytes(), [&](std::size_t n) { progress.update(n); });
+    progress.finish();
+    if (!done) {
+        print(access.err, QStringLiteral("qorvctl: the router stopped answering; nothing was written\n"));
+        return kExitNoAnswer;
+    }
+    if (!writeImageFile(path, image)) {
+        print(access.err, QStringLiteral("qorvctl: unable to save %1\n").arg(path));
+        return kExitFile;
+    }
+    print(access.out, QStringLiteral("Received configuration into %1\n").arg(path));
+    return kExitOk;
+}
+
+int send(const QString& path, const RouterAccess& access)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        print(access.err, QStringLiteral("qorvctl: cannot read %1: %2\n").arg(path, file.errorString()));
+        return kExitFile;
+    }
+    const QByteArray bytes = file.readAll();
+    if (bytes.size() != static_cast<qsizetype>(kImageSize)) {
+        print(access.err, QStringLiteral("qorvctl: %1 holds %2 bytes; a configuration is exactly %3 bytes. Nothing was sent.\n")
+                              .arg(path).arg(bytes.size()).arg(kImageSize));
+        return kExitFile;
+    }
+    Connection c(access);
+    if (const int error = modeError(probe(c.session, c.view, access), RouterMode::Routes, access))
+        return error;
+    ConfigExchange exchange(c.session.link);
+    Progress progress(access, QStringLiteral("send"), kImageSize);
+    const bool done = exchange.sendImage(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                         [&](std::size_t n) { progress.update(n); });
+    progress.finish();
+    if (!done) {
+        print(access.err, QStringLiteral("qorvctl: the router stopped answering; its configuration may be partly written\n"));
+        return kExitNoAnswer;
+    }
+    print(access.out, QStringLiteral("Configuration sent\n"));
+    return kExitOk;
+}
+
+int update(const QString& path, const RouterAccess& access)
+{
+    // Count the records first, for the progress, with the same reader the transport uses.
+    CHexManager counter;
+    std::size_t total = 0;
+    if (counter.OpenHexFile(std::filesystem::path(path.toStdU16String()))) {
+        std::array<std::uint8_t, kMaxRecordBytes> record{};
+        counter.Rewind();
+        while (counter.ReadRecord(record.data(), record.size(), kProgramLineLimit))
+            ++total;
+    }
+
+    Connection c(access);
+    if (const int error = modeError(probe(c.session, c.view, access), RouterMode::Update, access))
+        return error;
+    const LogMessage version = c.view.last.back();
+    print(access.out, QStringLiteral("Router firmware version %1\n")
+                          .arg(messageText(version, UiLanguage::English).section(QStringLiteral(": "), 1)));
+
+    const std::filesystem::path file(path.toStdU16String());
+    c.session.update.chooseFile(&file, path);
+    if (!c.view.saw(Msg::HexFileAccepted)) {
+        print(access.err, QStringLiteral("qorvctl: %1 is not a valid firmware for QORV\n").arg(path));
+        return kExitFile;
+    }
+
+    c.view.echo = !access.terminal;
+    c.session.update.startUpdate();
+    Progress progress(access, QStringLiteral("update"), total);
+    const std::uint32_t start = access.clock->now();
+    while (!c.view.saw(Msg::Updated)) {
+        if (c.view.saw(Msg::VerifyFailed)) {
+            progress.finish();
+            print(access.err, QStringLiteral("qorvctl: verification failed (%1); the new firmware was not started\n")
+                                  .arg(messageText(c.view.last[c.view.last.size() - 2], UiLanguage::English)));
+            return kExitVerifyFailed;
+        }
+        if (c.view.gaveUp) {
+            progress.finish();
+            print(access.err, QStringLiteral("qorvctl: the router stopped answering (command %1 given up after its retries)\n")
+                                  .arg(c.view.gaveUp));
+            return kExitNoAnswer;
+        }
+        if (access.clock->now() - start > kUpdateMilliseconds) {
+            progress.finish();
+            print(access.err, QStringLiteral("qorvctl: the update did not finish in time\n"));
+            return kExitNoAnswer;
+        }
+        c.session.tick();
+        progress.update(c.view.saw(Msg::FirmwareSent) ? total : c.session.boot.programmedRecords());
+        access.pause();
+    }
+    progress.finish();
+    print(access.out, QStringLiteral("QORV updated; %1\n")
+                          .arg(c.session.link.isOpen() ? QStringLiteral("the router is connected again")
+                                                       : QStringLiteral("the router has not come back yet")));
+    return kExitOk;
+}
+
+int doctor(const RouterAccess& access)
+{
+    int result = kExitOk;
+    auto say = [&](const QString& text) { print(access.out, text + QLatin1Char('\n')); };
+    if (!access.simulated.isEmpty()) {
+        say(QStringLiteral("Using the simulated router (QORV_SIMULATE=%1).").arg(access.simulated));
+    } else if (Platform::canListHidNodes()) {
+        const QList<Platform::HidNode> nodes = Platform::hidNodes(kRouterVendorId, kRouterProductId);
+        const QStringList rules = Platform::udevRulesFor(kRouterVendorId, kRouterProductId);
+        if (nodes.isEmpty())
+            say(QStringLiteral("No QORV router is attached: no hidraw device has vendor 04d8, product eff6. "
+                               "Check the USB cable."));
+        for (const Platform::HidNode& node : nodes)
+            say(QStringLiteral("Attached: %1 (%2)").arg(node.path, node.readable && node.writable
+                                                                        ? QStringLiteral("readable and writable")
+                                                                        : QStringLiteral("no permission to open it")));
+        say(rules.isEmpty() ? QStringLiteral("udev rule: none installed for 04d8:eff6")
+                            : QStringLiteral("udev rule: %1").arg(rules.join(QStringLiteral(", "))));
+        const bool denied = std::any_of(nodes.begin(), nodes.end(),
+                                        [](const Platform::HidNode& n) { return !(n.readable && n.writable); });
+        if (denied) {
+            say(QStringLiteral("To let your user open the router, run:"));
+            say(QStringLiteral("  echo 'KERNEL==\"hidraw*\", ATTRS{idVendor}==\"04d8\", ATTRS{idProduct}==\"eff6\", "
+                               "TAG+=\"uaccess\"' | sudo tee /etc/udev/rules.d/70-qorv.rules && "
+                               "sudo udevadm control --reload-rules && sudo udevadm trigger"));
+            say(QStringLiteral("then unplug the router and plug it in again."));
+        }
+    }
+
+    Connection c(access);
+    switch (probe(c.session, c.view, access)) {
+    case RouterMode::Absent:
+        say(QStringLiteral("The router cannot be opened."));
+        result = kExitNoRouter;
+        break;
+    case RouterMode::Silent:
+        say(QStringLiteral("The router opens but does not answer."));
+        result = kExitNoAnswer;
+        break;
+    case RouterMode::Routes:
+        say(QStringLiteral("The router answers in routes mode (routing firmware running)."));
+        break;
+    case RouterMode::Update:
+        say(QStringLiteral("The router answers in update mode (bootloader running), firmware version %1.")
+                .arg(messageText(c.view.last.back(), UiLanguage::English).section(QStringLiteral(": "), 1)));
+        break;
+    }
+    return result;
+}
+
+} // namespace Commands

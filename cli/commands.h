@@ -1,0 +1,44 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+
+#include <cstdio>
+#include <functional>
+
+class HidBackend;
+class MillisecondClock;
+class Trace;
+
+// Exit codes of qorvctl.
+enum ExitCode : int {
+    kExitOk = 0,
+    kExitDifferent = 1,     // diff: the files differ
+    kExitUsage = 2,
+    kExitFile = 3,          // a file cannot be read or written, or is refused
+    kExitNoRouter = 4,      // no router, or it cannot be opened
+    kExitWrongMode = 5,     // the router runs the other firmware
+    kExitNoAnswer = 6,      // the router stopped answering; retries ran out
+    kExitVerifyFailed = 7,  // the flash did not verify; the new firmware was not started
+};
+
+// Where the commands that talk to the router get the router, the time and the terminal.
+struct RouterAccess {
+    HidBackend* backend = nullptr;
+    MillisecondClock* clock = nullptr;
+    Trace* trace = nullptr;
+    std::function<void()> pause;      // waits about one millisecond
+    std::FILE* out = stdout;
+    std::FILE* err = stderr;
+    bool terminal = false;            // progress as a redrawn bar instead of plain lines
+    QString simulated;                // the QORV_SIMULATE value in use, if any
+};
+
+namespace Commands {
+int show(const QString& path, bool json, std::FILE* out, std::FILE* err);
+int diff(const QString& first, const QString& second, std::FILE* out, std::FILE* err);
+int hexInfo(const QString& path, bool json, std::FILE* out, std::FILE* err);
+int receive(const QString& path, const RouterAccess& access);
+int send(const QString& path, const RouterAccess& access);
+int update(const QString& path, const RouterAccess& access);
+int doctor(const RouterAccess& access);
+} // namespace Commands

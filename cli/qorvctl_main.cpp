@@ -1,0 +1,131 @@
+// qorvctl: the QORV router from the command line, with the same code as the window.
+#include "cli/commands.h"
+#include "cli/platform.h"
+#include "link/clock.h"
+#include "link/hidapi_backend.h"
+#include "link/trace.h"
+#include "sim/sim_router.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <thread>
+
+namespace {
+struct Command {
+    const char* name;
+    const char* arguments;
+    const char* summary;
+};
+
+constexpr Command kCommands[] = {
+    {"show", "FILE.qorv", "List the devices and every switched-on route of a configuration file."},
+    {"diff", "A.qorv B.qorv", "List devices and routes added and removed from A to B; exit 1 when the files differ."},
+    {"hex-info", "FIRMWARE.hex", "Check a firmware file and print its records, image range and CRC."},
+    {"receive", "OUT.qorv", "Read the router's configuration into a file."},
+    {"send", "IN.qorv", "Write a configuration file (exactly 4096 bytes) into the router."},
+    {"update", "FIRMWARE.hex", "Update the router's firmware; it is started only when its flash verifies."},
+    {"doctor", "", "Tell why the router cannot be reached, and how to fix it."},
+};
+
+const char* kExitCodes =
+    "Exit codes: 0 done; 1 the files differ (diff); 2 usage; 3 a file cannot be read, written or is refused;\n"
+    "4 no router; 5 the router runs the other firmware; 6 the router stopped answering;\n"
+    "7 the flash did not verify (the new firmware was not started).\n"
+    "QORV_SIMULATE=routes|update uses the simulated router; QORV_TRACE=FILE logs every HID report.";
+
+QString overview()
+{
+    QString text = QStringLiteral("Commands:\n");
+    for (const Command& c : kCommands)
+        text += QStringLiteral("  %1 %2\n      %3\n").arg(QLatin1String(c.name), QLatin1String(c.arguments), QLatin1String(c.summary));
+    return text + QLatin1Char('\n') + QLatin1String(kExitCodes);
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("qorvctl"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QORV_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Configure and update the QORV USB MIDI router.\n\n") + overview());
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("One of the commands below."));
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption versionOption = parser.addVersionOption();
+    const QCommandLineOption jsonOption(QStringLiteral("json"), QStringLiteral("Print JSON (show, hex-info)."));
+    parser.addOption(jsonOption);
+    parser.parse(QCoreApplication::arguments());
+
+    const QStringList positional = parser.positionalArguments();
+    const QString name = positional.value(0);
+    const Command* command = nullptr;
+    for (const Command& c : kCommands)
+        if (name == QLatin1String(c.name))
+            command = &c;
+
+    if (parser.isSet(versionOption))
+        parser.showVersion();
+    if (!command) {
+        if (parser.isSet(helpOption) || name.isEmpty())
+            parser.showHelp(name.isEmpty() && !parser.isSet(helpOption) ? kExitUsage : kExitOk);
+        std::fprintf(stderr, "qorvctl: unknown command '%s'; see 'qorvctl --help'\n", name.toLocal8Bit().constData());
+        return kExitUsage;
+    }
+
+    // The command's own help and arguments.
+    parser.clearPositionalArguments();
+    parser.setApplicationDescription(QLatin1String(command->summary) + QStringLiteral("\n\n") + QLatin1String(kExitCodes));
+    parser.addPositionalArgument(name, QLatin1String(command->summary), QStringLiteral("%1 %2").arg(name, QLatin1String(command->arguments)));
+    if (!parser.parse(QCoreApplication::arguments())) {
+        std::fprintf(stderr, "qorvctl: %s\n", parser.errorText().toLocal8Bit().constData());
+        return kExitUsage;
+    }
+    if (parser.isSet(helpOption))
+        parser.showHelp(kExitOk);
+    const QStringList args = parser.positionalArguments().mid(1);
+    const int wanted = QString::fromLatin1(command->arguments).split(QLatin1Char(' '), Qt::SkipEmptyParts).size();
+    if (args.size() != wanted) {
+        std::fprintf(stderr, "qorvctl: usage: qorvctl %s %s\n", command->name, command->arguments);
+        return kExitUsage;
+    }
+    const bool json = parser.isSet(jsonOption);
+
+    if (name == QLatin1String("show"))
+        return Commands::show(args[0], json, stdout, stderr);
+    if (name == QLatin1String("diff"))
+        return Commands::diff(args[0], args[1], stdout, stderr);
+    if (name == QLatin1String("hex-info"))
+        return Commands::hexInfo(args[0], json, stdout, stderr);
+
+    const QByteArray simulate = qgetenv("QORV_SIMULATE");
+    std::unique_ptr<SimRouter> router;
+    std::unique_ptr<HidBackend> backend;
+    if (simulate == "routes" || simulate == "update") {
+        router = std::make_unique<SimRouter>(simulate == "routes" ? SimRouter::Mode::Routes : SimRouter::Mode::Update);
+        backend = std::make_unique<SimBackend>(*router);
+    } else {
+        backend = std::make_unique<HidapiBackend>();
+    }
+    SteadyClock clock;
+    Trace trace(qEnvironmentVariable("QORV_TRACE").toStdString(), clock);
+    RouterAccess access;
+    access.backend = backend.get();
+    access.clock = &clock;
+    access.trace = trace.isOpen() ? &trace : nullptr;
+    access.pause = [] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); };
+    access.terminal = Platform::isTerminal(stderr);
+    access.simulated = router ? QString::fromLatin1(simulate) : QString();
+
+    if (name == QLatin1String("receive"))
+        return Commands::receive(args[0], access);
+    if (name == QLatin1String("send"))
+        return Commands::send(args[0], access);
+    if (name == QLatin1String("update"))
+        return Commands::update(args[0], access);
+    return Commands::doctor(access);
+}

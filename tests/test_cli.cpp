@@ -1,0 +1,278 @@
+#include "cli/commands.h"
+#include "cli/config_text.h"
+#include "cli/platform.h"
+#include "config/config_files.h"
+#include "hex_helpers.h"
+#include "link/clock.h"
+#include "sim/sim_router.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+// A stream whose text a test can read back.
+class Capture {
+public:
+    Capture() : file_(std::tmpfile()) {}
+    ~Capture() { std::fclose(file_); }
+    std::FILE* stream() { return file_; }
+    QString text()
+    {
+        std::fflush(file_);
+        std::rewind(file_);
+        QByteArray bytes;
+        char buffer[4096];
+        while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, file_))
+            bytes.append(buffer, static_cast<qsizetype>(n));
+        return QString::fromLocal8Bit(bytes);
+    }
+
+private:
+    std::FILE* file_;
+};
+
+class CliTest : public ::testing::Test {
+protected:
+    RouterAccess access()
+    {
+        RouterAccess a;
+        a.backend = &backend;
+        a.clock = &clock;
+        a.pause = [this] { clock.advance(1); };
+        a.out = out.stream();
+        a.err = err.stream();
+        return a;
+    }
+    QString path(const QString& name) const { return dir.filePath(name); }
+    QString firmware(int dataRecords)
+    {
+        std::vector<std::string> lines = {linearRecord(0x1D00)};
+        for (int i = 0; i < dataRecords; ++i)
+            lines.push_back(hexRecord(0, static_cast<std::uint16_t>(0x1000 + 16 * i), ramp(16, static_cast<std::uint8_t>(i))));
+        lines.push_back(hexRecord(1, 0, {}));
+        return writeFirmware(dir, QStringLiteral("fw.hex"), lines);
+    }
+
+    QTemporaryDir dir;
+    SimRouter router{SimRouter::Mode::Routes};
+    SimBackend backend{router};
+    FakeClock clock{1};
+    Capture out;
+    Capture err;
+};
+} // namespace
+
+TEST_F(CliTest, ShowListsDevicesAndEveryKindOfRoute)
+{
+    writeImageFile(path(QStringLiteral("a.qorv")), sampleConfiguration());
+    ASSERT_EQ(Commands::show(path(QStringLiteral("a.qorv")), false, out.stream(), err.stream()), kExitOk);
+    const QString text = out.text();
+    for (const char* line : {"0582 / 0160  Keys  serial 1048577  2 ports", "0A1B / 00FF  Drum Machine  serial 4294967295  1 port",
+                             "MIDI In -> MIDI Out", "Keys In 1 -> MIDI Out", "MIDI In -> Synth Out 3",
+                             "Keys In 2 -> Synth Out 2", "Drum Machine In 1 -> Keys Out 2"})
+        EXPECT_TRUE(text.contains(QString::fromLatin1(line))) << line << "\n" << text.toStdString();
+}
+
+TEST_F(CliTest, ShowAsJson)
+{
+    writeImageFile(path(QStringLiteral("a.qorv")), sampleConfiguration());
+    ASSERT_EQ(Commands::show(path(QStringLiteral("a.qorv")), true, out.stream(), err.stream()), kExitOk);
+    QJsonParseError error;
+    const QJsonObject root = QJsonDocument::fromJson(out.text().toUtf8(), &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError);
+    const QJsonArray devices = root.value(QStringLiteral("devices")).toArray();
+    ASSERT_EQ(devices.size(), 3);
+    EXPECT_EQ(devices[2].toObject().value(QStringLiteral("serial")).toDouble(), 4294967295.0);
+    EXPECT_EQ(devices[1].toObject().value(QStringLiteral("vendorId")).toString(), QStringLiteral("1235"));
+    const QJsonArray routes = root.value(QStringLiteral("routes")).toArray();
+    EXPECT_EQ(routes.size(), 7);
+    const QJsonObject toMidiOut = routes[1].toObject();
+    EXPECT_EQ(toMidiOut.value(QStringLiteral("to")).toString(), QStringLiteral("router"));
+    EXPECT_EQ(toMidiOut.value(QStringLiteral("from")).toObject().value(QStringLiteral("port")).toInt(), 1);
+    EXPECT_TRUE(root.value(QStringLiteral("midiThru")).toBool());
+}
+
+TEST_F(CliTest, DiffNamesRoutesAndOtherBytes)
+{
+    ConfigImage a = sampleConfiguration();
+    ConfigImage b = a;
+    b.toggleRoute(1, 0, 0, 0);            // Synth In 1 -> Keys Out 1 added
+    b.toggleRoute(0, 1, 1, 1);            // Keys In 2 -> Synth Out 2 removed
+    b.rawBytes()[kReservedOffset + 3] = 0x99;
+    writeImageFile(path(QStringLiteral("a.qorv")), a);
+    writeImageFile(path(QStringLiteral("b.qorv")), b);
+    EXPECT_EQ(Commands::diff(path(QStringLiteral("a.qorv")), path(QStringLiteral("b.qorv")), out.stream(), err.stream()),
+              kExitDifferent);
+    const QString text = out.text();
+    EXPECT_TRUE(text.contains(QStringLiteral("+ route Synth In 1 -> Keys Out 1")));
+    EXPECT_TRUE(text.contains(QStringLiteral("- route Keys In 2 -> Synth Out 2")));
+    EXPECT_TRUE(text.contains(QStringLiteral("reserved bytes differ (1 of 71)")));
+    EXPECT_FALSE(text.contains(QStringLiteral("device")));
+
+    Capture again;
+    EXPECT_EQ(Commands::diff(path(QStringLiteral("a.qorv")), path(QStringLiteral("a.qorv")), again.stream(), err.stream()),
+              kExitOk);
+    EXPECT_EQ(Commands::diff(path(QStringLiteral("a.qorv")), path(QStringLiteral("none.qorv")), again.stream(), err.stream()),
+              kExitFile);
+
+    ConfigImage c = a;
+    c.removeDevice(2);
+    const ConfigText::Difference removed = ConfigText::diff(a, c);
+    EXPECT_EQ(removed.devicesRemoved, QStringList{QStringLiteral("0A1B / 00FF  Drum Machine  serial 4294967295  1 port")});
+    EXPECT_EQ(removed.routesRemoved.size(), 2);
+}
+
+TEST_F(CliTest, HexInfoPrintsWhatVerifyWouldCarry)
+{
+    const QString file = writeFirmware(dir, QStringLiteral("two.hex"),
+                                       {linearRecord(0x1D00), hexRecord(0, 0x1000, ramp(16)), linearRecord(0x1FC0),
+                                        hexRecord(0, 0x0BF0, ramp(16))});
+    ASSERT_EQ(Commands::hexInfo(file, false, out.stream(), err.stream()), kExitOk);
+    const QString text = out.text();
+    EXPECT_TRUE(text.contains(QStringLiteral("records:        4")));
+    EXPECT_TRUE(text.contains(QStringLiteral("image start:    0x00001000")));
+    EXPECT_TRUE(text.contains(QStringLiteral("image length:   0x0001FC00")));
+    EXPECT_TRUE(text.contains(QRegularExpression(QStringLiteral("verify payload: 00 10 00 00 00 FC 01 00 [0-9A-F]{2} [0-9A-F]{2}"))));
+
+    const QString bad = writeFirmware(dir, QStringLiteral("bad.hex"), {}, "\n", "qorv-marbeno soft");
+    EXPECT_EQ(Commands::hexInfo(bad, false, out.stream(), err.stream()), kExitFile);
+    EXPECT_TRUE(err.text().contains(QStringLiteral("not a valid firmware")));
+}
+
+TEST_F(CliTest, ReceiveAndSendThroughTheRouter)
+{
+    const QString received = path(QStringLiteral("r.qorv"));
+    ASSERT_EQ(Commands::receive(received, access()), kExitOk);
+    ConfigImage image;
+    readImageFile(received, image);
+    EXPECT_EQ(image, router.image);
+    EXPECT_TRUE(err.text().contains(QStringLiteral("receive: 100%")));
+
+    ConfigImage edited = image;
+    edited.toggleMidiThru();
+    writeImageFile(path(QStringLiteral("e.qorv")), edited);
+    ASSERT_EQ(Commands::send(path(QStringLiteral("e.qorv")), access()), kExitOk);
+    EXPECT_EQ(router.image, edited);
+
+    QFile shortFile(path(QStringLiteral("short.qorv")));
+    shortFile.open(QIODevice::WriteOnly);
+    shortFile.write(QByteArray(100, 0));
+    shortFile.close();
+    const std::size_t writes = router.written.size();
+    EXPECT_EQ(Commands::send(shortFile.fileName(), access()), kExitFile);
+    EXPECT_EQ(router.written.size(), writes) << "nothing reaches the router";
+}
+
+TEST_F(CliTest, RouterFailuresHaveTheirOwnExitCodes)
+{
+    struct Case {
+        const char* name;
+        SimRouter::Mode mode;
+        int answers;
+        int expected;
+    };
+    const std::array<Case, 4> cases = {{
+        {"no router", SimRouter::Mode::Absent, -1, kExitNoRouter},
+        {"update mode", SimRouter::Mode::Update, -1, kExitWrongMode},
+        {"never answers", SimRouter::Mode::Routes, 0, kExitNoAnswer},
+        {"stops half way", SimRouter::Mode::Routes, 20, kExitNoAnswer},
+    }};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        router.mode = c.mode;
+        router.faults.answersLeft = c.answers;
+        const QString target = path(QStringLiteral("out.qorv"));
+        EXPECT_EQ(Commands::receive(target, access()), c.expected);
+        EXPECT_FALSE(QFile::exists(target));
+    }
+}
+
+TEST_F(CliTest, UpdateStartsTheFirmwareOnlyWhenItVerifies)
+{
+    router.mode = SimRouter::Mode::Update;
+    const QString file = firmware(40);
+    ASSERT_EQ(Commands::update(file, access()), kExitOk);
+    EXPECT_EQ(std::count(router.bootCommands.begin(), router.bootCommands.end(), 5), 1);
+    EXPECT_EQ(router.mode, SimRouter::Mode::Routes);
+    EXPECT_TRUE(out.text().contains(QStringLiteral("QORV updated")));
+
+    router.mode = SimRouter::Mode::Update;
+    router.bootCommands.clear();
+    router.faults.corruptProgram = true;
+    EXPECT_EQ(Commands::update(file, access()), kExitVerifyFailed);
+    EXPECT_EQ(std::count(router.bootCommands.begin(), router.bootCommands.end(), 5), 0);
+    EXPECT_TRUE(err.text().contains(QStringLiteral("verification failed")));
+
+    router.bootCommands.clear();
+    router.faults.answersLeft = 3;  // Version, Erase, one Program packet
+    EXPECT_EQ(Commands::update(file, access()), kExitNoAnswer);
+    EXPECT_EQ(std::count(router.bootCommands.begin(), router.bootCommands.end(), 5), 0);
+
+    router.faults.answersLeft = -1;
+    EXPECT_EQ(Commands::update(path(QStringLiteral("missing.hex")), access()), kExitFile);
+}
+
+TEST(CliPlatform, FindsTheRouterInSysfsAndItsUdevRule)
+{
+    EXPECT_TRUE(Platform::ueventNames(QStringLiteral("DRIVER=hid-generic\nHID_ID=0003:000004D8:0000EFF6\nHID_NAME=x\n"),
+                                      0x04D8, 0xEFF6));
+    EXPECT_FALSE(Platform::ueventNames(QStringLiteral("HID_ID=0003:000004D8:0000EFF7\n"), 0x04D8, 0xEFF6));
+    EXPECT_FALSE(Platform::ueventNames(QStringLiteral("HID_NAME=04D8 EFF6\n"), 0x04D8, 0xEFF6));
+
+    QTemporaryDir sys;
+    for (const auto& [node, id] : {std::pair{"hidraw0", "0003:0000046D:0000C52B"}, std::pair{"hidraw3", "0003:000004D8:0000EFF6"}}) {
+        QDir().mkpath(sys.filePath(QStringLiteral("class/hidraw/%1/device").arg(QLatin1String(node))));
+        QFile uevent(sys.filePath(QStringLiteral("class/hidraw/%1/device/uevent").arg(QLatin1String(node))));
+        uevent.open(QIODevice::WriteOnly);
+        uevent.write(QByteArray("HID_ID=") + id + "\n");
+    }
+    const QList<Platform::HidNode> nodes = Platform::hidNodes(0x04D8, 0xEFF6, sys.path());
+    ASSERT_EQ(nodes.size(), 1);
+    EXPECT_EQ(nodes[0].path, QStringLiteral("/dev/hidraw3"));
+
+    QTemporaryDir rules;
+    QFile::copy(QStringLiteral(QORV_SOURCE_DIR "/packaging/linux/70-qorv.rules"), rules.filePath(QStringLiteral("70-qorv.rules")));
+    EXPECT_EQ(Platform::udevRulesFor(0x04D8, 0xEFF6, {rules.path()}).size(), 1);
+    EXPECT_TRUE(Platform::udevRulesFor(0x04D8, 0x0001, {rules.path()}).isEmpty());
+}
+
+// udevadm in Debian 12 cannot verify a rule file, so read it as udev would:
+// comma-separated KEY[{attr}]OP"value" pairs, matches before assignments.
+TEST(CliPlatform, UdevRuleGrantsSeatAccessToTheRoutersHidNode)
+{
+    QFile file(QStringLiteral(QORV_SOURCE_DIR "/packaging/linux/70-qorv.rules"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QRegularExpression pair(QStringLiteral("^\\s*([A-Z]+)(\\{([A-Za-z_]+)\\})?\\s*(==|!=|\\+=|=|:=)\\s*\"([^\"]*)\"\\s*$"));
+    int rules = 0;
+    for (const QString& raw : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
+        const QString line = raw.trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        ++rules;
+        QMap<QString, QString> matches;
+        QMap<QString, QString> assignments;
+        for (const QString& item : line.split(QLatin1Char(','))) {
+            const QRegularExpressionMatch m = pair.match(item);
+            ASSERT_TRUE(m.hasMatch()) << item.toStdString();
+            const QString key = m.captured(1) + (m.captured(3).isEmpty() ? QString() : QLatin1Char('{') + m.captured(3) + QLatin1Char('}'));
+            (m.captured(4) == QLatin1String("==") ? matches : assignments)[key] = m.captured(5);
+        }
+        EXPECT_EQ(matches.value(QStringLiteral("KERNEL")), QStringLiteral("hidraw*"));
+        EXPECT_EQ(matches.value(QStringLiteral("ATTRS{idVendor}")), QStringLiteral("04d8"));
+        EXPECT_EQ(matches.value(QStringLiteral("ATTRS{idProduct}")), QStringLiteral("eff6"));
+        EXPECT_EQ(assignments.value(QStringLiteral("TAG")), QStringLiteral("uaccess"));
+    }
+    EXPECT_EQ(rules, 1);
+    // uaccess is applied by a rule numbered 73: ours must sort before it.
+    EXPECT_LT(QStringLiteral("70-qorv.rules"), QStringLiteral("73-seat-late.rules"));
+}
