@@ -19,15 +19,6 @@
 #include <memory>
 
 namespace {
-class NoDialogs final : public Dialogs {
-public:
-    std::optional<QString> openFile(QWidget*, const QString&, const QString&) override { return std::nullopt; }
-    std::optional<QString> saveFile(QWidget*, const QString&) override { return std::nullopt; }
-    std::optional<QColor> pickColor(QWidget*, const QColor&) override { return std::nullopt; }
-    bool askYesNo(QWidget*, const QString&, const QString&) override { return false; }
-    void showError(QWidget*, const QString&) override {}
-};
-
 struct Program {
     Program()
     {
@@ -47,7 +38,7 @@ struct Program {
     SimRouter router{SimRouter::Mode::Absent};
     SimBackend backend{router};
     SteadyClock clock;
-    NoDialogs dialogs;
+    SilentDialogs dialogs;
     MainFormOptions options;
     std::unique_ptr<TMainForm> form;
 };

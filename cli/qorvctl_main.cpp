@@ -2,9 +2,8 @@
 #include "cli/commands.h"
 #include "cli/platform.h"
 #include "link/clock.h"
-#include "link/hidapi_backend.h"
 #include "link/trace.h"
-#include "sim/sim_router.h"
+#include "core/router_choice.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -103,23 +102,16 @@ int main(int argc, char** argv)
         return Commands::hexInfo(args[0], json, stdout, stderr);
 
     const QByteArray simulate = qgetenv("QORV_SIMULATE");
-    std::unique_ptr<SimRouter> router;
-    std::unique_ptr<HidBackend> backend;
-    if (simulate == "routes" || simulate == "update") {
-        router = std::make_unique<SimRouter>(simulate == "routes" ? SimRouter::Mode::Routes : SimRouter::Mode::Update);
-        backend = std::make_unique<SimBackend>(*router);
-    } else {
-        backend = std::make_unique<HidapiBackend>();
-    }
+    const RouterChoice router(simulate);
     SteadyClock clock;
     Trace trace(qEnvironmentVariable("QORV_TRACE").toStdString(), clock);
     RouterAccess access;
-    access.backend = backend.get();
+    access.backend = router.backend.get();
     access.clock = &clock;
     access.trace = trace.isOpen() ? &trace : nullptr;
     access.pause = [] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); };
     access.terminal = Platform::isTerminal(stderr);
-    access.simulated = router ? QString::fromLatin1(simulate) : QString();
+    access.simulated = router.simulated ? QString::fromLatin1(simulate) : QString();
 
     if (name == QLatin1String("receive"))
         return Commands::receive(args[0], access);

@@ -15,6 +15,14 @@ void ConfigExchange::sendConfigRequest(const std::uint8_t* request, std::uint8_t
     link_.write(report_.data());
 }
 
+void ConfigExchange::putHeader(std::uint8_t command, std::size_t offset)
+{
+    request_[0] = 0x01;
+    request_[1] = command;
+    request_[2] = static_cast<std::uint8_t>(offset);
+    request_[3] = static_cast<std::uint8_t>(offset >> 8);
+}
+
 ConfigExchange::Reply ConfigExchange::waitForReply(Reply expected)
 {
     for (int i = 0; i < kWaitReads; ++i) {
@@ -34,10 +42,7 @@ bool ConfigExchange::receiveImage(std::uint8_t* image, const Progress& progress)
     std::size_t offset = 0;
     int failures = 0;
     while (offset < kImageSize) {
-        request_[0] = 0x01;
-        request_[1] = kReadCommand;
-        request_[2] = static_cast<std::uint8_t>(offset);
-        request_[3] = static_cast<std::uint8_t>(offset >> 8);
+        putHeader(kReadCommand, offset);
         sendConfigRequest(request_.data(), 4);
         if (waitForReply(Reply::Read) == Reply::Read) {
             // Never more than a reply can carry, than the report held, or than the image has room for.
@@ -62,10 +67,7 @@ bool ConfigExchange::sendImage(const std::uint8_t* image, const Progress& progre
     std::size_t offset = 0;
     int failures = 0;
     while (offset < kImageSize) {
-        request_[0] = 0x01;
-        request_[1] = kWriteCommand;
-        request_[2] = static_cast<std::uint8_t>(offset);
-        request_[3] = static_cast<std::uint8_t>(offset >> 8);
+        putHeader(kWriteCommand, offset);
         std::memcpy(request_.data() + 4, image + offset, kWriteBlock);
         sendConfigRequest(request_.data(), 4 + kWriteBlock);
         if (waitForReply(Reply::WriteAck) == Reply::WriteAck) {

@@ -38,6 +38,7 @@ public:
 private:
     enum class Reply { None, Read, WriteAck };
     Reply waitForReply(Reply expected);
+    void putHeader(std::uint8_t command, std::size_t offset);
 
     DeviceLink& link_;
     std::array<std::uint8_t, 36> request_{};

@@ -1,7 +1,6 @@
+#include "core/router_choice.h"
 #include "link/clock.h"
-#include "link/hidapi_backend.h"
 #include "link/trace.h"
-#include "sim/sim_router.h"
 #include "ui/dialogs.h"
 #include "ui/main_form.h"
 
@@ -20,21 +19,13 @@ int main(int argc, char** argv)
 
         // QORV_SIMULATE=routes or =update runs against the simulated router, so the
         // program can be tried without the hardware.
-        const QByteArray simulate = qgetenv("QORV_SIMULATE");
-        std::unique_ptr<SimRouter> router;
-        std::unique_ptr<HidBackend> backend;
-        if (simulate == "routes" || simulate == "update") {
-            router = std::make_unique<SimRouter>(simulate == "routes" ? SimRouter::Mode::Routes : SimRouter::Mode::Update);
-            backend = std::make_unique<SimBackend>(*router);
-        } else {
-            backend = std::make_unique<HidapiBackend>();
-        }
+        const RouterChoice router(qgetenv("QORV_SIMULATE"));
         SteadyClock clock;
         Trace trace(qEnvironmentVariable("QORV_TRACE").toStdString(), clock);
         QtDialogs dialogs;
 
         MainFormOptions options;
-        options.backend = backend.get();
+        options.backend = router.backend.get();
         options.clock = &clock;
         options.dialogs = &dialogs;
         options.trace = trace.isOpen() ? &trace : nullptr;

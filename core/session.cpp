@@ -156,15 +156,21 @@ void Session::HandleBootReply(int code, const std::uint8_t* payload, std::size_t
     update.HandleBootReply(code, payload, length);
 }
 
+// The link stays open: the user reconnects to enable the exchange again.
+void Session::exchangeGaveUp()
+{
+    view_.appendLog({Msg::Offline});
+    view_.setButtonEnabled(Button::Recibir, false);
+    view_.setButtonEnabled(Button::Enviar, false);
+}
+
 void Session::receiveConfiguration()
 {
     // Into a copy: a transfer that gives up half way must not leave a mixture behind.
     ConfigImage staging = image;
     ConfigExchange exchange(link);
     if (!exchange.receiveImage(staging.rawBytes())) {
-        view_.appendLog({Msg::Offline});
-        view_.setButtonEnabled(Button::Recibir, false);
-        view_.setButtonEnabled(Button::Enviar, false);
+        exchangeGaveUp();
         return;
     }
     image = staging;
@@ -177,9 +183,7 @@ void Session::sendConfiguration()
 {
     ConfigExchange exchange(link);
     if (!exchange.sendImage(image.rawBytes())) {
-        view_.appendLog({Msg::Offline});
-        view_.setButtonEnabled(Button::Recibir, false);
-        view_.setButtonEnabled(Button::Enviar, false);
+        exchangeGaveUp();
         return;
     }
     view_.appendLog({Msg::ConfigSent});

@@ -62,6 +62,7 @@ public:
 
 private:
     void starOnTick(bool& printed);
+    void exchangeGaveUp();
 
     SessionView& view_;
     QString workFolder_;

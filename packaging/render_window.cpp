@@ -16,17 +16,6 @@
 
 #include <cstdio>
 
-namespace {
-class NoDialogs final : public Dialogs {
-public:
-    std::optional<QString> openFile(QWidget*, const QString&, const QString&) override { return std::nullopt; }
-    std::optional<QString> saveFile(QWidget*, const QString&) override { return std::nullopt; }
-    std::optional<QColor> pickColor(QWidget*, const QColor&) override { return std::nullopt; }
-    bool askYesNo(QWidget*, const QString&, const QString&) override { return false; }
-    void showError(QWidget*, const QString&) override {}
-};
-} // namespace
-
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
@@ -41,7 +30,7 @@ int main(int argc, char** argv)
     SimRouter router(SimRouter::Mode::Routes);
     SimBackend backend(router);
     SteadyClock clock;
-    NoDialogs dialogs;
+    SilentDialogs dialogs;
     MainFormOptions options;
     options.backend = &backend;
     options.clock = &clock;

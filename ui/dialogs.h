@@ -27,6 +27,16 @@ public:
     void showError(QWidget* parent, const QString& text) override;
 };
 
+// Cancels every dialog and answers No: for drawing the window without a person.
+class SilentDialogs final : public Dialogs {
+public:
+    std::optional<QString> openFile(QWidget*, const QString&, const QString&) override { return std::nullopt; }
+    std::optional<QString> saveFile(QWidget*, const QString&) override { return std::nullopt; }
+    std::optional<QColor> pickColor(QWidget*, const QColor&) override { return std::nullopt; }
+    bool askYesNo(QWidget*, const QString&, const QString&) override { return false; }
+    void showError(QWidget*, const QString&) override {}
+};
+
 // A file dialog as the window keeps it: its filter, first folder and last file name.
 struct FileDialogState {
     QString filter;
