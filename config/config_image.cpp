@@ -127,7 +127,8 @@ void ConfigImage::forEachRoute(const std::function<void(const Route&)>& visitor)
 
 bool ConfigImage::toggleRoute(int s, int j, int t, int k)
 {
-    if (j < 0 || j >= kMaxPorts || k < 0 || k >= kMaxPorts)
+    const int slots = static_cast<int>(kDeviceSlots);
+    if (s < 0 || s >= slots || t < 0 || t >= slots || j < 0 || j >= kMaxPorts || k < 0 || k >= kMaxPorts)
         return false;
     for (int i = 0; i < static_cast<int>(kRouteSlots); ++i) {
         std::uint8_t* entry = routeSlot(i);

@@ -172,6 +172,13 @@ TEST(ConfigImage, HostileImagesStayWithinBounds)
     EXPECT_EQ(zero.deviceCount(), 32);
     EXPECT_EQ(zero.totalPorts(), 0);
     EXPECT_EQ(zero.routeEntryCount(), 300);
+    const ConfigImage before = zero;
+    EXPECT_FALSE(zero.toggleRoute(-1, 0, 0, 0));
+    EXPECT_FALSE(zero.toggleRoute(0, 0, 32, 0));
+    EXPECT_FALSE(zero.toggleRoute(0, 8, 0, 0));
+    zero.toggleToMidiOut(32, 0);
+    zero.toggleFromMidiIn(0, 8);
+    EXPECT_EQ(zero, before);
 
     ConfigImage wide;
     std::memset(wide.rawBytes(), 0xC8, kImageSize);  // portCount 200, device indices 200
