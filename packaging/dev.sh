@@ -42,7 +42,7 @@ case "$cmd" in
         QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j "$(nproc)" ;;
     sanitize)
         build build-asan -DQORV_SANITIZE=ON -DQORV_BENCHMARKS=OFF
-        ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+        ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
             QT_QPA_PLATFORM=offscreen ctest --test-dir build-asan --output-on-failure -j "$(nproc)" ;;
     package)
         build build

@@ -112,7 +112,10 @@ void TMainForm::buildControls()
     setCentralWidget(client);
 
     Idioma1 = menuBar()->addMenu(formText(Text::MenuIdioma));
-    Idioma1->setStyle(new FlagMenuStyle);
+    // setStyle does not take ownership; the window does.
+    auto* menuStyle = new FlagMenuStyle;
+    menuStyle->setParent(this);
+    Idioma1->setStyle(menuStyle);
     Espaol1 = Idioma1->addAction(QIcon(QPixmap::fromImage(Pictures::flagSpain())), formText(Text::MenuEspanol));
     English1 = Idioma1->addAction(QIcon(QPixmap::fromImage(Pictures::flagUnitedKingdom())), formText(Text::MenuEnglish));
     connect(Espaol1, &QAction::triggered, this, &TMainForm::Espaol1Click);
