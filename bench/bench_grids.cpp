@@ -43,10 +43,12 @@ struct Program {
     std::unique_ptr<TMainForm> form;
 };
 
+// Made after and destroyed before the application object.
+std::unique_ptr<Program> gProgram;
+
 Program& program()
 {
-    static Program p;
-    return p;
+    return *gProgram;
 }
 
 // What the user sees of the matrix: the part inside the window.
@@ -119,10 +121,11 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     registerTahoma();
-    program();
+    gProgram = std::make_unique<Program>();
     std::printf("resident memory with the largest configuration loaded: %ld KiB\n", residentKilobytes());
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     std::printf("resident memory after the benchmarks: %ld KiB\n", residentKilobytes());
+    gProgram.reset();
     return 0;
 }

@@ -7,22 +7,20 @@
 Trace::Trace(const std::string& path, MillisecondClock& clock) : clock_(clock)
 {
     if (!path.empty())
-        file_ = std::fopen(std::filesystem::u8path(path).string().c_str(), "a");
-}
-
-Trace::~Trace()
-{
-    if (file_)
-        std::fclose(file_);
+        file_.open(std::filesystem::u8path(path), std::ios::app);
 }
 
 void Trace::report(Direction direction, const std::uint8_t* bytes, std::size_t count)
 {
-    if (!file_)
+    if (!file_.is_open())
         return;
-    std::fprintf(file_, "%s %u", direction == Direction::Out ? "out" : "in ", clock_.now());
-    for (std::size_t i = 0; i < count; ++i)
-        std::fprintf(file_, " %02X", bytes[i]);
-    std::fputc('\n', file_);
-    std::fflush(file_);
+    static const char digits[] = "0123456789ABCDEF";
+    std::string line = direction == Direction::Out ? "out " : "in  ";
+    line += std::to_string(clock_.now());
+    for (std::size_t i = 0; i < count; ++i) {
+        line += ' ';
+        line += digits[bytes[i] >> 4];
+        line += digits[bytes[i] & 15];
+    }
+    file_ << line << '\n' << std::flush;
 }

@@ -1,7 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
+#include <fstream>
 #include <string>
 
 class MillisecondClock;
@@ -12,15 +12,13 @@ class Trace {
 public:
     enum class Direction { Out, In };
 
+    // `path` in UTF-8; empty means no trace.
     Trace(const std::string& path, MillisecondClock& clock);
-    ~Trace();
-    Trace(const Trace&) = delete;
-    Trace& operator=(const Trace&) = delete;
 
-    bool isOpen() const { return file_ != nullptr; }
+    bool isOpen() const { return file_.is_open(); }
     void report(Direction direction, const std::uint8_t* bytes, std::size_t count);
 
 private:
-    std::FILE* file_ = nullptr;
+    std::ofstream file_;
     MillisecondClock& clock_;
 };

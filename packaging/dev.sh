@@ -50,7 +50,8 @@ case "$cmd" in
         ls build/*.deb ;;
     bench)
         build build
-        for b in build/bench/qorv-bench-*; do QT_QPA_PLATFORM=offscreen "$b"; done ;;
+        QT_QPA_PLATFORM=offscreen build/bench/qorv-bench-grids
+        build/bench/qorv-bench-firmware ;;
     *)
         echo "usage: $0 run|test|sanitize|package|bench" >&2; exit 2 ;;
 esac

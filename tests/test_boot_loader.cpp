@@ -1,11 +1,14 @@
 #include "boot_helpers.h"
 #include "link/clock.h"
 #include "link/device_link.h"
+#include "link/trace.h"
 #include "sim/sim_router.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdio>
+#include <fstream>
 
 namespace {
 using Bytes = std::vector<std::uint8_t>;
@@ -187,4 +190,33 @@ TEST_F(BootLoaderTest, GarbageBeforeAFrameAndOverlongRepliesNeverOverrunTheBuffe
     }
     ASSERT_EQ(listener.replies.size(), 1u);
     EXPECT_EQ(listener.replies[0].second, (Bytes{3, 7}));
+}
+
+TEST(Trace, OneLinePerReportBothWays)
+{
+    const std::string path = ::testing::TempDir() + "qorv_trace.txt";
+    std::remove(path.c_str());
+    SimRouter router(SimRouter::Mode::Routes);
+    SimBackend backend(router);
+    FakeClock clock(1234);
+    {
+        Trace trace(path, clock);
+        ASSERT_TRUE(trace.isOpen());
+        DeviceLink link(backend, &trace);
+        RecordingListener listener;
+        CBootLoader boot(link, clock, listener);
+        ASSERT_TRUE(link.open());
+        boot.SendCommand(1, 3, 400);
+        boot.ServiceTransmit();
+        boot.PollReceive();
+        boot.PollReceive();  // nothing waiting: no line
+    }
+    std::ifstream in(path);
+    std::string out, reply, extra;
+    std::getline(in, out);
+    std::getline(in, reply);
+    EXPECT_EQ(out.substr(0, 38), "out 1234 00 01 10 01 21 10 10 04 FF FF");
+    EXPECT_EQ(out.size(), 9 + 65 * 3 - 1);
+    EXPECT_EQ(reply.substr(0, 20), "in  1234 03 AA 55 AA");
+    EXPECT_FALSE(std::getline(in, extra));
 }
