@@ -242,3 +242,20 @@ TEST_F(FormTest, LargestConfigurationBuildsTheWholeMatrix)
     form->SGClick(cell(form->SG, 258, 258));
     EXPECT_TRUE(text(form->matrixModel(), 258, 258).isEmpty());
 }
+
+TEST_F(FormTest, ColourThatCannotBeStoredStillLastsForThisRun)
+{
+    openSettings = [](const QString& path) {
+        struct Unwritable : Settings {
+            using Settings::Settings;
+            bool write(const QString&, qint64) override { return false; }
+        };
+        return std::make_unique<Unwritable>(path);
+    };
+    startWith(twoAndThree());
+    dialogs.colorAnswers.push_back(QColor(0x11, 0x22, 0x33));
+    form->SGNClick(cell(form->SGN, 4, 1));
+    ASSERT_EQ(dialogs.errors.size(), 1u);
+    EXPECT_TRUE(dialogs.errors[0].startsWith(QStringLiteral("Unable to write to ")));
+    EXPECT_EQ(form->session().colors[0], 0x332211u);
+}

@@ -468,10 +468,10 @@ void TMainForm::SGNClick(const QModelIndex& index)
         if (!picked)
             return;
         ColorDialog1 = *picked;
-        session_->colors[r - 1] = colorToTable(*picked);
+        // Kept for this run even when the settings file cannot store it.
+        session_->setColor(r - 1, colorToTable(*picked));
         deviceModel_->repaintAll();
         matrixModel_->repaintAll();
-        session_->setColor(r - 1, colorToTable(*picked));
     } else if (c == 5) {
         const QString name = deviceModel_->text(1, r);
         const UiLanguage language = session_->language;
