@@ -1,6 +1,6 @@
 // Renders the main window with a sample configuration to a PNG, for the README
 // and for checking the looks without a display:
-//   QT_QPA_PLATFORM=offscreen qorv-render-window out.png [english|menu|icon]
+//   QT_QPA_PLATFORM=offscreen qorv-render-window out.png [english|menu|icon|largest]
 #include "link/clock.h"
 #include "sim/sim_router.h"
 #include "ui/dialogs.h"
@@ -44,6 +44,10 @@ int main(int argc, char** argv)
     for (int i = 0; i < 3; ++i)
         form.Timer1Timer();
     form.botonRecibirClick();
+    if (argc > 2 && QByteArray(argv[2]) == "largest") {
+        form.session().image = largestConfiguration();
+        form.RebuildGrids();
+    }
     const std::uint32_t colors[] = {0x2A4AE0, 0xD08020, 0x40B040, 0x20A0E0};
     for (int slot = 0; slot < 4; ++slot)
         form.session().colors[slot] = colors[slot];
