@@ -66,6 +66,15 @@ private:
     }
 };
 
+// A settings file that reads as usual but cannot be written.
+class UnwritableSettings : public Settings {
+public:
+    using Settings::Settings;
+
+protected:
+    bool write(const QString&, qint64) override { return false; }
+};
+
 // A fresh program for every test: its own home folder, program folder and router.
 class FormTest : public ::testing::Test {
 protected:
@@ -96,6 +105,10 @@ protected:
         form = std::make_unique<TMainForm>(options);
         timerWasStarted = form->Timer1->isActive();
         form->Timer1->stop();  // tests drive the tick themselves
+    }
+    void makeSettingsUnwritable()
+    {
+        openSettings = [](const QString& path) { return std::make_unique<UnwritableSettings>(path); };
     }
     void startWith(const ConfigImage& image)
     {

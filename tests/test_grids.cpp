@@ -245,13 +245,7 @@ TEST_F(FormTest, LargestConfigurationBuildsTheWholeMatrix)
 
 TEST_F(FormTest, ColourThatCannotBeStoredStillLastsForThisRun)
 {
-    openSettings = [](const QString& path) {
-        struct Unwritable : Settings {
-            using Settings::Settings;
-            bool write(const QString&, qint64) override { return false; }
-        };
-        return std::make_unique<Unwritable>(path);
-    };
+    makeSettingsUnwritable();
     startWith(twoAndThree());
     dialogs.colorAnswers.push_back(QColor(0x11, 0x22, 0x33));
     form->SGNClick(cell(form->SGN, 4, 1));

@@ -68,13 +68,7 @@ TEST_F(FormTest, SwitchingLanguagesStoresTheChoiceAndKeepsOldLines)
 
 TEST_F(FormTest, FailedLanguageWriteChangesNothing)
 {
-    openSettings = [](const QString& path) {
-        struct Unwritable : Settings {
-            using Settings::Settings;
-            bool write(const QString&, qint64) override { return false; }
-        };
-        return std::make_unique<Unwritable>(path);
-    };
+    makeSettingsUnwritable();
     start();
     form->English1Click();
     EXPECT_EQ(dialogs.errors.size(), 1u);

@@ -10,16 +10,6 @@
 
 #include <array>
 
-namespace {
-// A settings file that reads as usual but cannot be written.
-class UnwritableSettings : public Settings {
-public:
-    using Settings::Settings;
-
-protected:
-    bool write(const QString&, qint64) override { return false; }
-};
-} // namespace
 
 TEST_F(FormTest, WindowLayoutAtStart)
 {
@@ -147,7 +137,7 @@ TEST_F(FormTest, StoredLanguageAppliesBeforeTheFirstLogLine)
 TEST_F(FormTest, UnwritableSettingsAtStartStillLoadsDrawsAndConnects)
 {
     storeSetting(QStringLiteral("Idioma/Idioma"), 1);
-    openSettings = [](const QString& path) { return std::make_unique<UnwritableSettings>(path); };
+    makeSettingsUnwritable();
     router.mode = SimRouter::Mode::Routes;
     writeImageFile(QDir(workFolder()).filePath(QStringLiteral("last.qorv")), sampleConfiguration());
     start();
