@@ -85,21 +85,19 @@ void Session::connect()
         update.queueVersion();
 }
 
-void Session::starOnTick(bool& printed)
+bool Session::starOnTick()
 {
-    printed = false;
     if (state.progressDelay != 0) {
         --state.progressDelay;
-        return;
+        return false;
     }
     view_.insertLogText(QStringLiteral("*"));
     state.progressDelay = kProgressDelay;
-    printed = true;
+    return true;
 }
 
 void Session::tick()
 {
-    bool printed = false;
     switch (state.mode) {
     case SessionMode::RoutesModeSeen:
         view_.appendLog({Msg::RoutesMode});
@@ -111,11 +109,10 @@ void Session::tick()
         boot.ClearTransmit();
         break;
     case SessionMode::UpdateProgress:
-        starOnTick(printed);
+        starOnTick();
         break;
     case SessionMode::CopyProgress:
-        starOnTick(printed);
-        if (!printed)
+        if (!starOnTick())
             break;
         if (state.copyCountdown != 0) {
             --state.copyCountdown;

@@ -61,7 +61,7 @@ public:
     UpdateSequence update;
 
 private:
-    void starOnTick(bool& printed);
+    bool starOnTick();  // true on the tick that printed a star
     void exchangeGaveUp();
 
     SessionView& view_;

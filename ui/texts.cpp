@@ -31,6 +31,7 @@ constexpr std::array<Entry, 18> kTexts = {{
     {nullptr, "¿Quiere eliminar %1?", "Do you want to remove %1?"},
     {nullptr, "Eliminar dispositivo", "Remove device"},
 }};
+static_assert(kTexts.size() == static_cast<std::size_t>(Text::RemoveTitle) + 1, "one entry per Text");
 
 // Indexed by Msg. %1 and %2 are filled per message below.
 constexpr std::array<Entry, 20> kMessages = {{
@@ -56,6 +57,7 @@ constexpr std::array<Entry, 20> kMessages = {{
     {nullptr, "No se pudo guardar %1", "Unable to save %1"},
     {nullptr, "Unable to write to %1", "Unable to write to %1"},
 }};
+static_assert(kMessages.size() == static_cast<std::size_t>(Msg::UnableToWrite) + 1, "one entry per Msg");
 
 QString pick(const Entry& entry, UiLanguage language)
 {
