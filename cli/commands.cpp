@@ -6,6 +6,7 @@
 #include "config/config_files.h"
 #include "core/session.h"
 #include "firmware/hex_manager.h"
+#include "firmware/verify_payload.h"
 #include "link/clock.h"
 #include "ui/texts.h"
 
@@ -204,26 +205,24 @@ int hexInfo(const QString& path, bool json, std::FILE* out, std::FILE* err)
                        .arg(path, QString::fromLatin1(kFirmwareSignature)));
         return kExitFile;
     }
-    std::size_t records = 0;
-    std::array<std::uint8_t, kMaxRecordBytes> record{};
-    hex.Rewind();
-    while (hex.ReadRecord(record.data(), record.size(), kProgramLineLimit))
-        ++records;
-    ImageRange range;
-    hex.BuildImage(range);
+    const FirmwareCheck check = hex.Check();
+    if (!check.ok()) {
+        print(err, QStringLiteral("qorvctl: %1 is not a valid firmware for QORV. %2\n")
+                       .arg(path, firmwareProblemText(check, UiLanguage::English)));
+        return kExitFile;
+    }
+    const ImageRange& range = check.range;
     QStringList payload;
-    for (std::uint32_t value : {range.start, range.length})
-        for (int b = 0; b < 4; ++b)
-            payload << QStringLiteral("%1").arg((value >> (8 * b)) & 0xFF, 2, 16, QLatin1Char('0')).toUpper();
-    payload << QStringLiteral("%1").arg(range.crc & 0xFF, 2, 16, QLatin1Char('0')).toUpper()
-            << QStringLiteral("%1").arg(range.crc >> 8, 2, 16, QLatin1Char('0')).toUpper();
+    for (std::uint8_t byte : verifyPayload(range))
+        payload << QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')).toUpper();
     if (json) {
         print(out, QString::fromUtf8(QJsonDocument(QJsonObject{
                                                        {QStringLiteral("file"), path},
-                                                       {QStringLiteral("records"), static_cast<qint64>(records)},
+                                                       {QStringLiteral("records"), static_cast<qint64>(check.records)},
                                                        {QStringLiteral("start"), static_cast<qint64>(range.start)},
                                                        {QStringLiteral("length"), static_cast<qint64>(range.length)},
                                                        {QStringLiteral("crc"), range.crc},
+                                                       {QStringLiteral("unverifiedBytes"), static_cast<qint64>(range.outsideBytes)},
                                                        {QStringLiteral("verifyPayload"), payload.join(QLatin1Char(' '))},
                                                    })
                                          .toJson(QJsonDocument::Indented)));
@@ -235,10 +234,13 @@ int hexInfo(const QString& path, bool json, std::FILE* out, std::FILE* err)
                               "image start:    %3\n"
                               "image length:   %4\n"
                               "crc:            %5\n"
-                              "verify payload: %6\n")
+                              "unverified:     %6 data bytes outside the verified range\n"
+                              "verify payload: %7\n")
                    .arg(path)
-                   .arg(records)
-                   .arg(hexNumber(range.start, 8), hexNumber(range.length, 8), hexNumber(range.crc, 4), payload.join(QLatin1Char(' '))));
+                   .arg(check.records)
+                   .arg(hexNumber(range.start, 8), hexNumber(range.length, 8), hexNumber(range.crc, 4))
+                   .arg(range.outsideBytes)
+                   .arg(payload.join(QLatin1Char(' '))));
     return kExitOk;
 }
 
@@ -297,13 +299,8 @@ int update(const QString& path, const RouterAccess& access)
 {
     // Count the records first, for the progress, with the same reader the transport uses.
     CHexManager counter;
-    std::size_t total = 0;
-    if (counter.OpenHexFile(std::filesystem::path(path.toStdU16String()))) {
-        std::array<std::uint8_t, kMaxRecordBytes> record{};
-        counter.Rewind();
-        while (counter.ReadRecord(record.data(), record.size(), kProgramLineLimit))
-            ++total;
-    }
+    const std::uint32_t total =
+        counter.OpenHexFile(std::filesystem::path(path.toStdU16String())) ? counter.recordCount() : 0;
 
     Connection c(access);
     if (const int error = modeError(probe(c.session, c.view, access), RouterMode::Update, access))
@@ -315,7 +312,11 @@ int update(const QString& path, const RouterAccess& access)
     const std::filesystem::path file(path.toStdU16String());
     c.session.update.chooseFile(&file, path);
     if (!c.view.saw(Msg::HexFileAccepted)) {
-        print(access.err, QStringLiteral("qorvctl: %1 is not a valid firmware for QORV\n").arg(path));
+        const LogMessage& reason = c.view.last.back();
+        print(access.err, QStringLiteral("qorvctl: %1 is not a valid firmware for QORV%2\n")
+                              .arg(path, reason.id == Msg::FirmwareProblem
+                                             ? QStringLiteral(". ") + messageText(reason, UiLanguage::English)
+                                             : QString()));
         return kExitFile;
     }
 
@@ -323,16 +324,18 @@ int update(const QString& path, const RouterAccess& access)
     c.session.update.startUpdate();
     Progress progress(access, QStringLiteral("update"), total);
     const std::uint32_t start = access.clock->now();
-    while (!c.view.saw(Msg::Updated)) {
+    // Done once the router has been looked for after the Jump, found or not.
+    while (!c.view.saw(Msg::Updated) || c.session.reconnecting()) {
         if (c.view.saw(Msg::VerifyFailed)) {
             progress.finish();
             print(access.err, QStringLiteral("qorvctl: verification failed (%1); the new firmware was not started\n")
                                   .arg(messageText(c.view.last[c.view.last.size() - 2], UiLanguage::English)));
             return kExitVerifyFailed;
         }
-        if (c.view.gaveUp) {
+        if (c.view.saw(Msg::UpdateStopped)) {
             progress.finish();
-            print(access.err, QStringLiteral("qorvctl: the router stopped answering (command %1 given up after its retries)\n")
+            print(access.err, QStringLiteral("qorvctl: %1 (command %2 given up after its retries)\n")
+                                  .arg(messageText(c.view.last.back(), UiLanguage::English))
                                   .arg(c.view.gaveUp));
             return kExitNoAnswer;
         }
@@ -348,7 +351,7 @@ int update(const QString& path, const RouterAccess& access)
     progress.finish();
     print(access.out, QStringLiteral("QORV updated; %1\n")
                           .arg(c.session.link.isOpen() ? QStringLiteral("the router is connected again")
-                                                       : QStringLiteral("the router has not come back yet")));
+                                                       : QStringLiteral("the router has not come back")));
     return kExitOk;
 }
 

@@ -102,8 +102,8 @@ int main(int argc, char** argv)
         return Commands::hexInfo(args[0], json, stdout, stderr);
 
     const QByteArray simulate = qgetenv("QORV_SIMULATE");
-    const RouterChoice router(simulate);
     SteadyClock clock;
+    const RouterChoice router(simulate, clock);
     Trace trace(qEnvironmentVariable("QORV_TRACE").toStdString(), clock);
     RouterAccess access;
     access.backend = router.backend.get();

@@ -19,8 +19,8 @@ int main(int argc, char** argv)
 
         // QORV_SIMULATE=routes or =update runs against the simulated router, so the
         // program can be tried without the hardware.
-        const RouterChoice router(qgetenv("QORV_SIMULATE"));
         SteadyClock clock;
+        const RouterChoice router(qgetenv("QORV_SIMULATE"), clock);
         Trace trace(qEnvironmentVariable("QORV_TRACE").toStdString(), clock);
         QtDialogs dialogs;
 

@@ -2,11 +2,12 @@
 
 #include "config/config_exchange.h"
 #include "config/config_files.h"
+#include "link/clock.h"
 
 #include <QDir>
 
 Session::Session(HidBackend& backend, MillisecondClock& clock, SessionView& view, Trace* trace)
-    : link(backend, trace), boot(link, clock, *this), update(boot, view, state), view_(view)
+    : link(backend, trace), boot(link, clock, *this), update(boot, view, state), view_(view), clock_(clock)
 {
     for (int slot = 0; slot < kColorCount; ++slot)
         colors[slot] = Settings::defaultColor(slot);
@@ -68,17 +69,23 @@ bool Session::setLanguage(UiLanguage newLanguage)
     return true;
 }
 
-bool Session::ConnectDevice()
+void Session::announceLink(bool open)
 {
-    const bool open = link.open();
     view_.appendLog({open ? Msg::Connected : Msg::Offline});
     view_.setButtonEnabled(Button::Recibir, open);
     view_.setButtonEnabled(Button::Enviar, open);
+}
+
+bool Session::ConnectDevice()
+{
+    const bool open = link.open();
+    announceLink(open);
     return open;
 }
 
 void Session::connect()
 {
+    reconnecting_ = false;
     if (link.isOpen())
         link.close();
     if (ConnectDevice())
@@ -118,23 +125,52 @@ void Session::tick()
             --state.copyCountdown;
             break;
         }
-        view_.appendLog({Msg::Updated});
-        view_.setButtonEnabled(Button::Recibir, true);
-        view_.setButtonEnabled(Button::Enviar, true);
-        view_.setButtonEnabled(Button::HexFile, false);
-        view_.setButtonEnabled(Button::Todo, false);
-        state.mode = SessionMode::Idle;
-        if (link.isOpen())
-            link.close();
-        ConnectDevice();
+        finishUpdate();
         break;
     case SessionMode::Idle:
         break;
     }
+    if (reconnecting_)
+        retryReconnect();
     if (link.isOpen()) {
         boot.PollReceive();
         boot.ServiceTransmit();
     }
+}
+
+// The count-down is over, but a real router may still be copying its flash: it is
+// looked for again every kReconnectInterval until kReconnectPatience has passed.
+void Session::finishUpdate()
+{
+    view_.appendLog({Msg::Updated});
+    view_.setButtonEnabled(Button::HexFile, false);
+    view_.setButtonEnabled(Button::Todo, false);
+    state.mode = SessionMode::Idle;
+    if (link.isOpen())
+        link.close();
+    if (link.open()) {
+        announceLink(true);
+        return;
+    }
+    view_.setButtonEnabled(Button::Recibir, false);
+    view_.setButtonEnabled(Button::Enviar, false);
+    reconnecting_ = true;
+    reconnectStarted_ = clock_.now();
+    nextReconnect_ = reconnectStarted_ + kReconnectInterval;
+}
+
+void Session::retryReconnect()
+{
+    const std::uint32_t now = clock_.now();
+    if (static_cast<std::int32_t>(now - nextReconnect_) < 0)
+        return;
+    const bool open = link.open();
+    if (open || now - reconnectStarted_ >= kReconnectPatience) {
+        reconnecting_ = false;
+        announceLink(open);
+        return;
+    }
+    nextReconnect_ = now + kReconnectInterval;
 }
 
 void Session::routesModeSeen()
@@ -144,8 +180,10 @@ void Session::routesModeSeen()
 
 void Session::commandGaveUp(std::uint8_t command)
 {
-    if (command >= 1 && command <= 4)
-        view_.commandGaveUp(command);
+    if (command < 1 || command > 4)
+        return;
+    view_.commandGaveUp(command);
+    update.commandGaveUp();
 }
 
 void Session::HandleBootReply(int code, const std::uint8_t* payload, std::size_t length)

@@ -20,6 +20,10 @@ class Trace;
 class Session final : public BootListener {
 public:
     static constexpr std::int32_t kProgressDelay = 25;
+    // After an update the router copies its flash and comes back on USB; it is
+    // looked for this often, for this long, before it is called offline.
+    static constexpr std::uint32_t kReconnectInterval = 250;
+    static constexpr std::uint32_t kReconnectPatience = 10000;
 
     Session(HidBackend& backend, MillisecondClock& clock, SessionView& view, Trace* trace = nullptr);
     ~Session() override;
@@ -43,6 +47,9 @@ public:
     bool setColor(int slot, std::uint32_t color);
     bool setLanguage(UiLanguage language);
 
+    // True while the end of an update waits for the router to come back.
+    bool reconnecting() const { return reconnecting_; }
+
     QString workFolder() const { return workFolder_; }
     QString lastConfigPath() const;
     QString settingsPath() const;
@@ -63,8 +70,15 @@ public:
 private:
     bool starOnTick();  // true on the tick that printed a star
     void exchangeGaveUp();
+    void announceLink(bool open);
+    void finishUpdate();
+    void retryReconnect();
 
     SessionView& view_;
+    MillisecondClock& clock_;
+    bool reconnecting_ = false;
+    std::uint32_t reconnectStarted_ = 0;
+    std::uint32_t nextReconnect_ = 0;
     QString workFolder_;
     std::unique_ptr<Settings> settings_;
 };

@@ -35,6 +35,15 @@ enum class Msg {
     VerifyFailed,
     UnableToSave,      // text = file name
     UnableToWrite,     // text = settings file name; shown in the error box
+    FirmwareProblem,   // a = FirmwareProblem, b = line (0: none); follows HexFileRefused
+    UpdateStopped,     // a = UpdateStop
+    RouteTableFull,
+};
+
+// Why a running update ended before its Verify.
+enum class UpdateStop : int {
+    NoAnswer = 0,   // a command ran out of attempts
+    NoRecord = 1,   // no Program packet could be built after the Erase
 };
 
 struct LogMessage {

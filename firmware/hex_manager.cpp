@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 
 namespace {
 // At most 19 characters with the line break: the signature and one more before it.
@@ -32,13 +34,14 @@ bool CHexManager::readLine(int limit)
     lineLength_ = 0;
     if (!held_ || limit < 2)
         return false;
+    std::istream& in = *file_;
     const std::size_t max = std::min<std::size_t>(static_cast<std::size_t>(limit - 1), line_.size());
     while (lineLength_ < max) {
-        int c = file_.get();
+        int c = in.get();
         if (c == std::char_traits<char>::eof())
             break;
-        if (c == '\r' && file_.peek() == '\n')
-            c = file_.get();
+        if (c == '\r' && in.peek() == '\n')
+            c = in.get();
         line_[lineLength_++] = static_cast<char>(c);
         if (c == '\n')
             break;
@@ -46,16 +49,16 @@ bool CHexManager::readLine(int limit)
     return lineLength_ > 0;
 }
 
-bool CHexManager::OpenHexFile(const std::filesystem::path& path)
+// True when the line just read stopped at the limit with more of it still to come.
+bool CHexManager::lineWasCut(int limit)
 {
-    fileName_ = path;
-    if (file_.is_open())
-        file_.close();
-    file_.clear();
-    held_ = false;
-    file_.open(path, std::ios::binary);
-    if (!file_.is_open())
-        return false;
+    return lineLength_ == static_cast<std::size_t>(limit - 1) && line_[lineLength_ - 1] != '\n'
+        && file_->peek() != std::char_traits<char>::eof();
+}
+
+bool CHexManager::open(std::unique_ptr<std::istream> stream)
+{
+    file_ = std::move(stream);
     held_ = true;
     recordsEnded_ = false;
     if (!readLine(kSignatureLineLimit) || lineLength_ < kSignatureLength)
@@ -63,12 +66,29 @@ bool CHexManager::OpenHexFile(const std::filesystem::path& path)
     return std::memcmp(line_.data(), kFirmwareSignature, kSignatureLength) == 0;
 }
 
+bool CHexManager::OpenHexFile(const std::filesystem::path& path)
+{
+    fileName_ = path;
+    file_.reset();
+    held_ = false;
+    auto stream = std::make_unique<std::ifstream>(path, std::ios::binary);
+    if (!stream->is_open())
+        return false;
+    return open(std::move(stream));
+}
+
+bool CHexManager::OpenHexData(std::string contents, const std::filesystem::path& name)
+{
+    fileName_ = name;
+    return open(std::make_unique<std::istringstream>(std::move(contents), std::ios::binary));
+}
+
 bool CHexManager::Rewind()
 {
     if (!held_)
         return false;
-    file_.clear();
-    file_.seekg(0);
+    file_->clear();
+    file_->seekg(0);
     recordsEnded_ = false;
     readLine(kSignatureLineLimit);
     return true;
@@ -78,11 +98,7 @@ std::uint16_t CHexManager::ReadRecord(std::uint8_t* dest, std::size_t capacity, 
 {
     // A line cut at the limit is no whole record, and its rest would not begin with
     // ':' anyway: the records end at such a line.
-    const auto cut = [&] {
-        return lineLength_ == static_cast<std::size_t>(lineLimit - 1) && line_[lineLength_ - 1] != '\n'
-            && file_.peek() != std::char_traits<char>::eof();
-    };
-    if (recordsEnded_ || !readLine(lineLimit) || line_[0] != ':' || cut()) {
+    if (recordsEnded_ || !readLine(lineLimit) || line_[0] != ':' || lineWasCut(lineLimit)) {
         recordsEnded_ = true;
         return 0;
     }
@@ -104,6 +120,17 @@ std::uint16_t CHexManager::ReadRecord(std::uint8_t* dest, std::size_t capacity, 
     return static_cast<std::uint16_t>(written);
 }
 
+std::uint32_t CHexManager::recordCount()
+{
+    std::uint32_t count = 0;
+    if (!Rewind())
+        return 0;
+    std::array<std::uint8_t, kMaxRecordBytes> record{};
+    while (ReadRecord(record.data(), record.size()))
+        ++count;
+    return count;
+}
+
 bool CHexManager::BuildImage(ImageRange& range)
 {
     range = ImageRange{};
@@ -117,7 +144,7 @@ bool CHexManager::BuildImage(ImageRange& range)
     std::uint32_t high = 0;
     std::array<std::uint8_t, kMaxRecordBytes> record{};
 
-    while (const std::uint16_t size = ReadRecord(record.data(), record.size(), kImageLineLimit)) {
+    while (const std::uint16_t size = ReadRecord(record.data(), record.size())) {
         auto dataByte = [&](std::size_t i) -> std::uint32_t { return 4 + i < size ? record[4 + i] : 0; };
         const std::uint8_t type = size > 3 ? record[3] : 0xFF;
         if (type == 0) {
@@ -129,8 +156,10 @@ bool CHexManager::BuildImage(ImageRange& range)
                 ? address - kBootFlashBase + kBootFlashImageOffset
                 : address - kProgramFlashBase;  // wraps for addresses below the program flash
             if (offset < kFirstImageOffset
-                || static_cast<std::uint64_t>(offset) + count > kFlashImageSize)
+                || static_cast<std::uint64_t>(offset) + count > kFlashImageSize) {
+                range.outsideBytes += present;
                 continue;
+            }
             high = std::max(high, offset + count);
             low = std::min(low, offset);
             std::copy_n(record.data() + 4, present, flash_.data() + offset);
@@ -147,10 +176,86 @@ bool CHexManager::BuildImage(ImageRange& range)
     }
 
     if (low == 0xFFFFFFFF)
-        return true;  // nothing lands in the image: an empty range with the CRC of no bytes
+        return true;  // nothing lands in the image: an empty range, which never verifies
     range.start = low & ~3u;
     const std::uint32_t end = (high + 3) & ~3u;
     range.length = end - range.start;
     range.crc = Crc16(flash_.data() + range.start, range.length);
     return true;
+}
+
+namespace {
+// What is wrong with one record line (the characters after ':', line break excluded).
+FirmwareProblem recordProblem(const char* digits, std::size_t count, std::uint8_t& type)
+{
+    for (std::size_t i = 0; i < count; ++i)
+        if (hexValue(digits[i]) < 0)
+            return FirmwareProblem::NotHex;
+    if (count % 2 != 0)
+        return FirmwareProblem::OddDigits;
+    const std::size_t bytes = count / 2;
+    auto byteAt = [&](std::size_t i) {
+        return static_cast<std::uint8_t>(hexValue(digits[2 * i]) * 16 + hexValue(digits[2 * i + 1]));
+    };
+    if (bytes < 5 || bytes != byteAt(0) + 5u)
+        return FirmwareProblem::ByteCount;
+    std::uint8_t sum = 0;
+    for (std::size_t i = 0; i < bytes; ++i)
+        sum = static_cast<std::uint8_t>(sum + byteAt(i));
+    if (sum != 0)
+        return FirmwareProblem::Checksum;
+    type = byteAt(3);
+    return FirmwareProblem::None;
+}
+} // namespace
+
+FirmwareCheck CHexManager::Check()
+{
+    FirmwareCheck result;
+    auto fail = [&](FirmwareProblem problem, int line) {
+        result.problem = problem;
+        result.line = line;
+        return result;
+    };
+    if (!Rewind())
+        return fail(FirmwareProblem::NoData, 0);
+    // With 19 characters or more the signature line's rest would be read as a line
+    // of its own, which ends the records before the first one.
+    if (lineLength_ > 0 && line_[lineLength_ - 1] != '\n' && file_->peek() != std::char_traits<char>::eof())
+        return fail(FirmwareProblem::SignatureLineTooLong, 1);
+
+    int line = 1;
+    int firstNonRecord = 0;
+    bool sawEnd = false;
+    while (readLine(kProgramLineLimit)) {
+        ++line;
+        const bool record = line_[0] == ':';
+        if (record && firstNonRecord != 0)
+            return fail(FirmwareProblem::NotARecord, firstNonRecord);
+        if (lineWasCut(kProgramLineLimit)) {
+            if (record)
+                return fail(FirmwareProblem::LineTooLong, line);
+            // Passed over whole, so the line count stays that of the file.
+            while (line_[lineLength_ - 1] != '\n' && readLine(kProgramLineLimit)) {
+            }
+        }
+        if (!record) {
+            if (firstNonRecord == 0)
+                firstNonRecord = line;
+            continue;
+        }
+        const std::size_t digits = lineLength_ - 1 - (line_[lineLength_ - 1] == '\n' ? 1 : 0);
+        std::uint8_t type = 0;
+        const FirmwareProblem problem = recordProblem(line_.data() + 1, digits, type);
+        if (problem != FirmwareProblem::None)
+            return fail(problem, line);
+        sawEnd = sawEnd || type == 1;
+        ++result.records;
+    }
+    if (!sawEnd)
+        return fail(FirmwareProblem::NoEndRecord, 0);
+    BuildImage(result.range);
+    if (result.range.length == 0)
+        return fail(FirmwareProblem::NoData, 0);
+    return result;
 }

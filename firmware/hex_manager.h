@@ -1,9 +1,12 @@
 #pragma once
+#include "firmware/firmware_check.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
+#include <istream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,16 +15,11 @@ constexpr std::uint32_t kProgramFlashBase = 0x1D000000;
 constexpr std::uint32_t kBootFlashBase = 0x1FC00000;
 constexpr std::uint32_t kBootFlashImageOffset = 0x20000;
 constexpr std::uint32_t kFirstImageOffset = 0x1000;    // the router's own first 4 KiB are never built
-constexpr int kProgramLineLimit = 995;                 // limits count the line break, as in fgets
-constexpr int kImageLineLimit = 255;
+// Limits count the line break, as in fgets. The image build reads with the same
+// limit as the Program packets, so both see the same records.
+constexpr int kProgramLineLimit = 995;
 constexpr std::size_t kMaxRecordBytes = 497;           // most pairs a 995-character line can hold
 inline constexpr char kFirmwareSignature[] = "QORV-Marbeno Soft";
-
-struct ImageRange {
-    std::uint32_t start = 0;
-    std::uint32_t length = 0;
-    std::uint16_t crc = 0;
-};
 
 // Owns the chosen firmware file: a signature line followed by Intel HEX records.
 class CHexManager {
@@ -31,6 +29,8 @@ public:
     // Opens the file and checks its signature line. A file that opens stays held even
     // when its signature is wrong (it is replaced at the next choice).
     bool OpenHexFile(const std::filesystem::path& path);
+    // The same, for a file already in memory (the fuzzers and tools use it).
+    bool OpenHexData(std::string contents, const std::filesystem::path& name = {});
     bool holdsFile() const { return held_; }
     const std::filesystem::path& fileName() const { return fileName_; }
 
@@ -38,17 +38,24 @@ public:
     bool Rewind();
     // Reads the next line and writes the record's bytes (at most `capacity`) to `dest`.
     // Returns the number written; 0 once the records have ended, until the next Rewind.
-    std::uint16_t ReadRecord(std::uint8_t* dest, std::size_t capacity, int lineLimit);
+    std::uint16_t ReadRecord(std::uint8_t* dest, std::size_t capacity, int lineLimit = kProgramLineLimit);
     // Builds the flash picture from every record and returns its range. False when no file is held.
     bool BuildImage(ImageRange& range);
+    // Reads the whole held file as an update would and reports the first reason it
+    // could not be programmed and verified whole. Leaves the read position at the end.
+    FirmwareCheck Check();
+    // The records a programming run hands out, counted with the same reader.
+    std::uint32_t recordCount();
 
     const std::uint8_t* flashImage() const { return flash_.data(); }
 
 private:
+    bool open(std::unique_ptr<std::istream> stream);
     bool readLine(int limit);
+    bool lineWasCut(int limit);
 
     std::filesystem::path fileName_;
-    std::ifstream file_;
+    std::unique_ptr<std::istream> file_;
     bool held_ = false;
     bool recordsEnded_ = false;
     std::array<char, 1000> line_{};

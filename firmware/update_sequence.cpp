@@ -33,17 +33,46 @@ void UpdateSequence::jump() { send(boot_, BootCommand::Jump, kJump); }
 
 void UpdateSequence::chooseFile(const std::filesystem::path* chosen, const QString& shownName)
 {
-    if (chosen && boot_.OpenHexFile(*chosen)) {
+    // A file is taken only when every record in it can be programmed and verified:
+    // anything less could end in a success over flash that was never checked.
+    FirmwareCheck check;
+    const bool opened = chosen && boot_.OpenHexFile(*chosen);
+    if (opened)
+        check = boot_.hexManager().Check();
+    fileAccepted_ = opened && check.ok();
+    if (fileAccepted_) {
         view_.appendLog({Msg::HexFileAccepted, shownName});
         view_.setButtonEnabled(Button::Todo, true);
-    } else {
-        view_.appendLog({Msg::HexFileRefused, shownName});
-        view_.setButtonEnabled(Button::Todo, false);
+        return;
     }
+    view_.appendLog({Msg::HexFileRefused, shownName});
+    if (opened)
+        view_.appendLog({Msg::FirmwareProblem, static_cast<int>(check.problem), check.line});
+    view_.setButtonEnabled(Button::Todo, false);
+}
+
+void UpdateSequence::stop(UpdateStop reason)
+{
+    UpdateAll = false;
+    boot_.Forget();
+    state_.mode = SessionMode::Idle;
+    view_.appendLog({Msg::UpdateStopped, static_cast<int>(reason)});
+    view_.setButtonEnabled(Button::HexFile, true);
+    view_.setButtonEnabled(Button::Todo, fileAccepted_);
+}
+
+void UpdateSequence::commandGaveUp()
+{
+    if (UpdateAll)
+        stop(UpdateStop::NoAnswer);
 }
 
 void UpdateSequence::startUpdate()
 {
+    if (!fileAccepted_)
+        return;
+    // Replies still waiting from an earlier attempt or update must not drive this one.
+    boot_.DiscardInput();
     UpdateAll = true;
     send(boot_, BootCommand::Erase, kUpdateErase);
     view_.appendLog({Msg::Erasing});
@@ -64,7 +93,10 @@ void UpdateSequence::HandleBootReply(int code, const std::uint8_t* payload, std:
     case 2:
         view_.appendLog({Msg::Erased});
         if (UpdateAll) {
-            send(boot_, BootCommand::Program, kProgram);
+            if (!send(boot_, BootCommand::Program, kProgram)) {
+                stop(UpdateStop::NoRecord);
+                break;
+            }
             view_.appendLog({Msg::SendingFirmware});
         }
         break;
@@ -78,10 +110,12 @@ void UpdateSequence::HandleBootReply(int code, const std::uint8_t* payload, std:
     case 4: {
         const int routerCrc = byte(0) + 256 * byte(1);
         std::uint16_t toolCrc = 0;
-        // Without a firmware file there is nothing to compare with: never a match.
-        const bool held = boot_.ImageCrc(toolCrc);
+        std::uint32_t covered = 0;
+        // Without a firmware file, or with an empty range, nothing was compared:
+        // never a match.
+        const bool held = boot_.ImageCrc(toolCrc, covered);
         view_.appendLog({Msg::CrcLine, routerCrc, toolCrc});
-        if (held && routerCrc == toolCrc) {
+        if (held && covered > 0 && routerCrc == toolCrc) {
             view_.appendLog({Msg::VerifyComplete});
             if (UpdateAll) {
                 view_.appendLog({Msg::Copying});

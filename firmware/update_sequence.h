@@ -24,12 +24,19 @@ public:
 
     void HandleBootReply(int code, const std::uint8_t* payload, std::size_t length);
     bool updateAll() const { return UpdateAll; }
+    // A command of the running update got no answer within its attempts.
+    void commandGaveUp();
 
     static constexpr std::int32_t kCopyCountdown = 14;
 
 private:
+    // Ends a running update that cannot go on, says why, and leaves the buttons
+    // so that the user can start again.
+    void stop(UpdateStop reason);
+
     CBootLoader& boot_;
     SessionView& view_;
     SessionState& state_;
     bool UpdateAll = false;
+    bool fileAccepted_ = false;
 };

@@ -3,6 +3,7 @@
 #include "link/clock.h"
 #include "link/crc16.h"
 #include "link/device_link.h"
+#include "firmware/verify_payload.h"
 
 #include <algorithm>
 #include <cstring>
@@ -64,12 +65,8 @@ bool CBootLoader::SendCommand(std::uint8_t code, std::uint16_t attempts, std::ui
     case BootCommand::Verify: {
         ImageRange range;
         hex_.BuildImage(range);
-        const std::uint32_t fields[2] = {range.start, range.length};
-        for (std::uint32_t value : fields)
-            for (int b = 0; b < 4; ++b)
-                PacketBuffer[length++] = static_cast<std::uint8_t>(value >> (8 * b));
-        PacketBuffer[length++] = static_cast<std::uint8_t>(range.crc);
-        PacketBuffer[length++] = static_cast<std::uint8_t>(range.crc >> 8);
+        for (std::uint8_t byte : verifyPayload(range))
+            PacketBuffer[length++] = byte;
         break;
     }
     case BootCommand::Jump:
@@ -98,14 +95,24 @@ bool CBootLoader::SendCommand(std::uint8_t code, std::uint16_t attempts, std::ui
     }
     TransmitBuffer[out++] = kEot;
     TransmitLength = static_cast<std::uint16_t>(out);
+    FreshFrame = true;
     return true;
 }
 
 void CBootLoader::ServiceTransmit()
 {
+    // Whatever waits before a new command's first transmission answers an earlier
+    // one (a repeat's late reply, a second copy); it must not count for this one.
+    const auto writeFrame = [this] {
+        if (FreshFrame) {
+            DiscardInput();
+            FreshFrame = false;
+        }
+        WriteStream(TransmitBuffer.data(), TransmitLength);
+    };
     if (State == TransmitState::Idle) {
         if (AttemptsLeft > 0) {
-            WriteStream(TransmitBuffer.data(), TransmitLength);
+            writeFrame();
             --AttemptsLeft;
             State = TransmitState::Waiting;
             NextSendTime = clock_.now() + ReplyTimeout;
@@ -118,7 +125,7 @@ void CBootLoader::ServiceTransmit()
         // NextSendTime, whatever the counter's wrap-around did in between.
         if (static_cast<std::int32_t>(now - NextSendTime) > 0) {
             NextSendTime = now + ReplyTimeout;
-            WriteStream(TransmitBuffer.data(), TransmitLength);
+            writeFrame();
             --AttemptsLeft;
         }
     } else {
@@ -153,9 +160,14 @@ void CBootLoader::PollReceive()
     }
     FeedReceiver(ReportBuffer.data(), count);
     if (ReplyReady) {
-        ClearTransmit();
         ReplyReady = false;
-        DispatchReply();
+        // Only the command last queued is answered; a reply of another type is a
+        // late one and leaves the pending command alone. A late reply of the right
+        // type after the attempts ran out still counts.
+        if (ReceiveBuffer[0] == LastCommand) {
+            ClearTransmit();
+            DispatchReply();
+        }
     } else if (NoAnswer) {
         NoAnswer = false;
         listener_.commandGaveUp(LastCommand);
@@ -217,10 +229,30 @@ void CBootLoader::ClearTransmit()
     AttemptsLeft = 0;
 }
 
-bool CBootLoader::ImageCrc(std::uint16_t& crc)
+bool CBootLoader::ImageCrc(std::uint16_t& crc, std::uint32_t& length)
 {
     ImageRange range;
     const bool ok = hex_.BuildImage(range);
     crc = range.crc;
+    length = range.length;
     return ok;
+}
+
+void CBootLoader::DiscardInput()
+{
+    // Bounded: a device that never stops sending cannot hold the tick here.
+    for (int i = 0; i < kDiscardLimit; ++i)
+        if (ReadReport(ReportBuffer.data(), kReadRequest) <= 0)
+            break;
+    ReceiveCount = 0;
+    EscapePending = false;
+    ReplyReady = false;
+}
+
+void CBootLoader::Forget()
+{
+    ClearTransmit();
+    LastCommand = 0;
+    NoAnswer = false;
+    FreshFrame = false;
 }

@@ -31,6 +31,7 @@ public:
     static constexpr std::size_t kReceiveBufferSize = 256;
     static constexpr std::uint16_t kReceiveLimit = 253;
     static constexpr std::size_t kReadRequest = 245;
+    static constexpr int kDiscardLimit = 256;  // reports dropped at most by DiscardInput
     static constexpr int kRecordsPerPacket = 11;
     // Code, records and CRC must survive escaping every byte: 2 + 2 * 499 = 1000.
     static constexpr std::size_t kMaxPacketWithCrc = (kBufferSize - 2) / 2;
@@ -53,8 +54,14 @@ public:
     int ReadReport(std::uint8_t* buffer, std::size_t length);
 
     bool OpenHexFile(const std::filesystem::path& path) { return hex_.OpenHexFile(path); }
-    // The tool's CRC of the firmware image; false when no file is held.
-    bool ImageCrc(std::uint16_t& crc);
+    // The tool's CRC of the firmware image and the length it covers; false when no file is held.
+    bool ImageCrc(std::uint16_t& crc, std::uint32_t& length);
+
+    // Drops every input report already waiting and any half-received reply, so
+    // that nothing sent before this moment can pass for an answer to what follows.
+    void DiscardInput();
+    // Stops the pending command and forgets it: a late reply to it is ignored.
+    void Forget();
     CHexManager& hexManager() { return hex_; }
 
     // Read access for the session and for tests.
@@ -99,4 +106,6 @@ private:
     std::array<std::uint8_t, kMaxRecordBytes> CarriedRecord{};
     std::uint16_t CarriedLength = 0;
     std::size_t ProgrammedRecords = 0;
+    // The frame in TransmitBuffer has not been written yet.
+    bool FreshFrame = false;
 };

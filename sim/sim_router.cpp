@@ -44,6 +44,11 @@ void SimRouter::pushReport(const std::vector<std::uint8_t>& data, int delayReads
     replies_.push_back({report, delayReads});
 }
 
+bool SimRouter::restarting() const
+{
+    return away_ && static_cast<std::int32_t>(clock->now() - backAt_) < 0;
+}
+
 bool SimRouter::answering()
 {
     if (faults.noReply || faults.answersLeft == 0)
@@ -176,6 +181,10 @@ void SimRouter::bootPacket(const std::uint8_t* packet, std::size_t length)
         mode = Mode::Routes;
         ++generation_;
         replies_.clear();
+        if (clock && restartMilliseconds > 0) {
+            away_ = true;
+            backAt_ = clock->now() + restartMilliseconds;
+        }
         break;
     default:
         break;

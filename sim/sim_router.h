@@ -1,5 +1,6 @@
 #pragma once
 #include "config/config_image.h"
+#include "link/clock.h"
 #include "link/hid_port.h"
 
 #include <array>
@@ -36,6 +37,10 @@ public:
     std::uint8_t versionMajor = 1;
     std::uint8_t versionMinor = 5;
     SimFaults faults;
+    // How long the router stays away from USB after Jump while it copies its
+    // flash; measured on `clock`, and 0 (back at once) without one.
+    std::uint32_t restartMilliseconds = 0;
+    MillisecondClock* clock = nullptr;
 
     // What the tool did, for tests.
     std::vector<std::array<std::uint8_t, kReportSize>> written;
@@ -46,7 +51,7 @@ public:
 
     void unplug() { unplugged_ = true; }
     void plugIn() { unplugged_ = false; }
-    bool pluggedIn() const { return mode != Mode::Absent && !unplugged_; }
+    bool pluggedIn() const { return mode != Mode::Absent && !unplugged_ && !restarting(); }
     std::size_t pendingReports() const { return replies_.size(); }
     // Queues a raw input report, as if the router had sent it unasked.
     void pushReport(const std::vector<std::uint8_t>& data, int delayReads = 0);
@@ -63,6 +68,7 @@ private:
     void program(const std::uint8_t* records, std::size_t length);
     void replyFrame(const std::vector<std::uint8_t>& packet);
     bool answering();
+    bool restarting() const;
 
     struct Pending {
         std::vector<std::uint8_t> data;
@@ -70,6 +76,8 @@ private:
     };
     std::deque<Pending> replies_;
     bool unplugged_ = false;
+    bool away_ = false;
+    std::uint32_t backAt_ = 0;
     unsigned generation_ = 0;
     std::vector<std::uint8_t> frame_;
     bool escape_ = false;

@@ -180,6 +180,9 @@ TEST_F(BootLoaderTest, RoutesModeMarkerWinsEvenDuringAnUpdateAndIsNotReceived)
 
 TEST_F(BootLoaderTest, GarbageBeforeAFrameAndOverlongRepliesNeverOverrunTheBuffer)
 {
+    router.faults.noReply = true;
+    ASSERT_TRUE(boot.SendCommand(1, 3, 400));
+    tick();
     Bytes junk(64, 0x55);
     for (int i = 0; i < 10; ++i)
         router.pushReport(junk);  // 640 bytes with no start byte

@@ -136,17 +136,35 @@ TEST_F(CliTest, HexInfoPrintsWhatVerifyWouldCarry)
 {
     const QString file = writeFirmware(dir, QStringLiteral("two.hex"),
                                        {linearRecord(0x1D00), hexRecord(0, 0x1000, ramp(16)), linearRecord(0x1FC0),
-                                        hexRecord(0, 0x0BF0, ramp(16))});
+                                        hexRecord(0, 0x0BF0, ramp(16)), hexRecord(0, 0x0C00, ramp(6)), hexRecord(1, 0, {})});
     ASSERT_EQ(Commands::hexInfo(file, false, out.stream(), err.stream()), kExitOk);
     const QString text = out.text();
-    EXPECT_TRUE(text.contains(QStringLiteral("records:        4")));
+    EXPECT_TRUE(text.contains(QStringLiteral("records:        6")));
     EXPECT_TRUE(text.contains(QStringLiteral("image start:    0x00001000")));
     EXPECT_TRUE(text.contains(QStringLiteral("image length:   0x0001FC00")));
-    EXPECT_TRUE(text.contains(QRegularExpression(QStringLiteral("verify payload: 00 10 00 00 00 FC 01 00 [0-9A-F]{2} [0-9A-F]{2}"))));
+    EXPECT_TRUE(text.contains(QStringLiteral("unverified:     6 data bytes outside the verified range")));
+
+    // A small file whose payload is written out by hand: start 0x1000, length 4,
+    // CRC-16/XMODEM of 31 32 33 FF = 0xBFAE, low byte first.
+    QFile known(dir.filePath(QStringLiteral("known.hex")));
+    ASSERT_TRUE(known.open(QIODevice::WriteOnly));
+    known.write("QORV-Marbeno Soft\n:020000041D00DD\n:0310000031323357\n:00000001FF\n");
+    known.close();
+    Capture small;
+    ASSERT_EQ(Commands::hexInfo(known.fileName(), false, small.stream(), err.stream()), kExitOk);
+    EXPECT_TRUE(small.text().contains(QStringLiteral("verify payload: 00 10 00 00 04 00 00 00 AE BF\n"))) << small.text().toStdString();
+    EXPECT_TRUE(small.text().contains(QStringLiteral("crc:            0xBFAE")));
 
     const QString bad = writeFirmware(dir, QStringLiteral("bad.hex"), {}, "\n", "qorv-marbeno soft");
     EXPECT_EQ(Commands::hexInfo(bad, false, out.stream(), err.stream()), kExitFile);
     EXPECT_TRUE(err.text().contains(QStringLiteral("not a valid firmware")));
+
+    // A record with a wrong checksum is refused with its line.
+    const QString corrupt = writeFirmware(dir, QStringLiteral("corrupt.hex"),
+                                          {linearRecord(0x1D00), ":0310000031323358", hexRecord(1, 0, {})});
+    Capture refused;
+    EXPECT_EQ(Commands::hexInfo(corrupt, false, out.stream(), refused.stream()), kExitFile);
+    EXPECT_TRUE(refused.text().contains(QStringLiteral("Line 3: wrong checksum."))) << refused.text().toStdString();
 }
 
 TEST_F(CliTest, ReceiveAndSendThroughTheRouter)
@@ -215,11 +233,30 @@ TEST_F(CliTest, UpdateStartsTheFirmwareOnlyWhenItVerifies)
 
     router.bootCommands.clear();
     router.faults.answersLeft = 3;  // Version, Erase, one Program packet
+    const std::uint32_t before = clock.now();
     EXPECT_EQ(Commands::update(file, access()), kExitNoAnswer);
     EXPECT_EQ(std::count(router.bootCommands.begin(), router.bootCommands.end(), 5), 0);
+    EXPECT_LT(clock.now() - before, 5000u) << "gives up with the Program attempts, not after a long wait";
+    EXPECT_TRUE(err.text().contains(QStringLiteral("Update stopped: the QORV does not answer")));
 
     router.faults.answersLeft = -1;
     EXPECT_EQ(Commands::update(path(QStringLiteral("missing.hex")), access()), kExitFile);
+
+    // A file that cannot be verified whole is refused before anything is erased.
+    router.bootCommands.clear();
+    const QString cut = writeFirmware(dir, QStringLiteral("cut.hex"), {linearRecord(0x1D00), hexRecord(0, 0x1000, ramp(16))});
+    EXPECT_EQ(Commands::update(cut, access()), kExitFile);
+    EXPECT_EQ(std::count(router.bootCommands.begin(), router.bootCommands.end(), 2), 0);
+    EXPECT_TRUE(err.text().contains(QStringLiteral("No end-of-file record")));
+}
+
+TEST_F(CliTest, UpdateWaitsForTheRouterToComeBack)
+{
+    router.mode = SimRouter::Mode::Update;
+    router.clock = &clock;
+    router.restartMilliseconds = 3000;
+    ASSERT_EQ(Commands::update(firmware(10), access()), kExitOk);
+    EXPECT_TRUE(out.text().contains(QStringLiteral("QORV updated; the router is connected again")));
 }
 
 TEST(CliPlatform, FindsTheRouterInSysfsAndItsUdevRule)

@@ -180,14 +180,108 @@ TEST_F(HexManagerTest, MalformedLinesGiveOnlyTheirWellFormedPairs)
     EXPECT_EQ(range.length, 16u);
 }
 
-TEST_F(HexManagerTest, LongRecordsEndTheImageBuildButNotThePackets)
+// Records longer than 121 data bytes are legal and common; the image build must
+// read them exactly as the Program packets do, or Verify covers only part of what is sent.
+TEST_F(HexManagerTest, LongRecordsReachTheImageAsTheyReachThePackets)
 {
-    // 122 data bytes: 255 characters before the line break, past the image build's limit.
-    build({linearRecord(0x1D00), hexRecord(0, 0x1000, ramp(4)), hexRecord(0, 0x2000, ramp(122)),
-           hexRecord(0, 0x3000, ramp(4))});
-    ImageRange range;
-    hex.BuildImage(range);
-    EXPECT_EQ(range.length, 4u);
-    EXPECT_EQ(records(kProgramLineLimit).size(), 4u);
-    EXPECT_EQ(records(kImageLineLimit).size(), 2u);
+    for (std::size_t size : {122u, 128u, 255u}) {
+        SCOPED_TRACE(size);
+        const std::vector<std::string> lines = {linearRecord(0x1D00), hexRecord(0, 0x1000, ramp(4)),
+                                                hexRecord(0, 0x2000, ramp(size, 7)), hexRecord(0, 0x3000, ramp(4, 9)),
+                                                hexRecord(1, 0, {})};
+        const ImageRange range = build(lines);
+        EXPECT_EQ(range.start, 0x1000u);
+        EXPECT_EQ(range.length, 0x3004u - 0x1000u);
+        EXPECT_EQ(hex.flashImage()[0x2000 + size - 1], static_cast<std::uint8_t>(7 + size - 1));
+        EXPECT_EQ(hex.flashImage()[0x3003], 12);
+        EXPECT_EQ(records().size(), lines.size());
+        EXPECT_EQ(hex.recordCount(), lines.size());
+        EXPECT_TRUE(hex.Check().ok());
+    }
+}
+
+// Written by hand from the file: 31 32 33 at 0x1D001000, padded with FF to a
+// whole word, and CRC-16/XMODEM of 31 32 33 FF = 0xBFAE.
+TEST_F(HexManagerTest, KnownFileGivesItsRangeAndCrc)
+{
+    ASSERT_TRUE(hex.OpenHexData("QORV-Marbeno Soft\r\n:020000041D00DD\r\n:0310000031323357\r\n:00000001FF\r\n"));
+    const FirmwareCheck check = hex.Check();
+    ASSERT_TRUE(check.ok());
+    EXPECT_EQ(check.records, 3u);
+    EXPECT_EQ(check.range.start, 0x1000u);
+    EXPECT_EQ(check.range.length, 4u);
+    EXPECT_EQ(check.range.crc, 0xBFAE);
+    EXPECT_EQ(check.range.outsideBytes, 0u);
+}
+
+// Every way a file can fail to be programmed and verified whole, through the check
+// that the window and qorvctl both run when a file is chosen.
+TEST_F(HexManagerTest, FirmwareCheckVerdicts)
+{
+    const std::string ext = linearRecord(0x1D00);
+    const std::string data = hexRecord(0, 0x1000, ramp(16));
+    const std::string data2 = hexRecord(0, 0x1010, ramp(16));
+    const std::string eof = hexRecord(1, 0, {});
+    std::string badSum = data;
+    badSum.back() = badSum.back() == '0' ? '1' : '0';
+    const std::string sig = "QORV-Marbeno Soft";
+    auto file = [](const std::string& signature, const std::vector<std::string>& lines, const std::string& eol = "\n") {
+        std::string text = signature + eol;
+        for (const std::string& line : lines)
+            text += line + eol;
+        return text;
+    };
+    struct Case {
+        const char* name;
+        std::string text;
+        FirmwareProblem problem;
+        int line;
+    };
+    const std::vector<Case> cases = {
+        {"valid", file(sig, {ext, data, data2, eof}), FirmwareProblem::None, 0},
+        {"valid, CR LF and a blank line after the end", file(sig, {ext, data, eof, ""}, "\r\n"), FirmwareProblem::None, 0},
+        {"short record then long", file(sig, {ext, data, hexRecord(0, 0x1010, ramp(255)), eof}), FirmwareProblem::None, 0},
+        {"blank line mid-file", file(sig, {ext, data, "", data2, eof}), FirmwareProblem::NotARecord, 4},
+        {"indented record", file(sig, {ext, data, " " + data2, eof}), FirmwareProblem::NotARecord, 4},
+        {"blank first record line", file(sig, {"", ext, data, eof}), FirmwareProblem::NotARecord, 2},
+        {"wrong checksum", file(sig, {ext, badSum, eof}), FirmwareProblem::Checksum, 3},
+        {"odd digits", file(sig, {ext, data + "0", eof}), FirmwareProblem::OddDigits, 3},
+        {"non-hex character", file(sig, {ext, ":1010000G" + data.substr(9), eof}), FirmwareProblem::NotHex, 3},
+        {"byte count too big", file(sig, {ext, ":0510000001020304E1", eof}), FirmwareProblem::ByteCount, 3},
+        {"byte count too small", file(sig, {ext, ":0310000001020304E3", eof}), FirmwareProblem::ByteCount, 3},
+        {"colon alone", file(sig, {ext, ":", eof}), FirmwareProblem::ByteCount, 3},
+        {"longer than a Program line", file(sig, {ext, ":" + std::string(1000, '0'), eof}), FirmwareProblem::LineTooLong, 3},
+        {"no end-of-file record", file(sig, {ext, data}), FirmwareProblem::NoEndRecord, 0},
+        {"data only below 0x1000", file(sig, {ext, hexRecord(0, 0x0800, ramp(16)), eof}), FirmwareProblem::NoData, 0},
+        {"data outside both windows", file(sig, {hexRecord(0, 0x2000, ramp(16)), eof}), FirmwareProblem::NoData, 0},
+        {"signature only", file(sig, {}), FirmwareProblem::NoEndRecord, 0},
+        {"signature of 19 characters", file(sig + "v2", {ext, data, eof}), FirmwareProblem::SignatureLineTooLong, 1},
+        {"signature of 20 characters", file(sig + " v2", {ext, data, eof}), FirmwareProblem::SignatureLineTooLong, 1},
+        {"CR-only line ends", file(sig, {ext, data, eof}, "\r"), FirmwareProblem::SignatureLineTooLong, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(hex.OpenHexData(c.text));
+        const FirmwareCheck check = hex.Check();
+        EXPECT_EQ(check.problem, c.problem);
+        EXPECT_EQ(check.line, c.line);
+        if (check.ok()) {
+            // What passes gives a range that covers every data byte the packets carry.
+            EXPECT_GT(check.range.length, 0u);
+            EXPECT_EQ(check.records, hex.recordCount());
+        }
+    }
+}
+
+TEST_F(HexManagerTest, DataOutsideTheWindowsIsCountedNotRefused)
+{
+    // Configuration words below 0x1000 and past the boot window travel but are not verified.
+    ASSERT_TRUE(hex.OpenHexData("QORV-Marbeno Soft\n" + linearRecord(0x1D00) + "\n" + hexRecord(0, 0x0800, ramp(8)) + "\n"
+                                + hexRecord(0, 0x1000, ramp(16)) + "\n" + linearRecord(0x1FC0) + "\n"
+                                + hexRecord(0, 0x0BFC, ramp(8)) + "\n" + hexRecord(1, 0, {}) + "\n"));
+    const FirmwareCheck check = hex.Check();
+    ASSERT_TRUE(check.ok());
+    EXPECT_EQ(check.range.outsideBytes, 16u);
+    EXPECT_EQ(check.range.start, 0x1000u);
+    EXPECT_EQ(check.range.length, 16u);
 }

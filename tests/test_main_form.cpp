@@ -218,7 +218,7 @@ TEST_F(FormTest, HexFileButtonLogsTheFileAndSwitchesUpdate)
     const QString path = QDir(home.path()).filePath(QStringLiteral("fw.hex"));
     QFile file(path);
     file.open(QIODevice::WriteOnly);
-    file.write("QORV-Marbeno Soft\r\n:00000001FF\r\n");
+    file.write("QORV-Marbeno Soft\r\n:020000041D00DD\r\n:0310000031323357\r\n:00000001FF\r\n");
     file.close();
     dialogs.openAnswers.push_back(path);
     form->botonHexFileClick();

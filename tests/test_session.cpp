@@ -118,7 +118,20 @@ TEST_F(SessionTest, CopyProgressEndsOnTheFifteenthStarAndReconnectsWithoutVersio
     session.state.copyCountdown = 0;
     session.state.progressDelay = 0;
     session.tick();
+    EXPECT_EQ(view.ids(), (std::vector<Msg>{Msg::Updated}));
+    EXPECT_TRUE(session.reconnecting());
+    // Looked for every 250 ms; called offline once 10 s have passed.
+    const int opens = router.opens;
+    for (int ms = 0; ms < 9999; ++ms) {
+        clock.advance(1);
+        session.tick();
+    }
+    EXPECT_EQ(view.ids(), (std::vector<Msg>{Msg::Updated}));
+    EXPECT_EQ(router.opens, opens);
+    clock.advance(1);
+    session.tick();
     EXPECT_EQ(view.ids(), (std::vector<Msg>{Msg::Updated, Msg::Offline}));
+    EXPECT_FALSE(session.reconnecting());
     EXPECT_FALSE(session.link.isOpen());
     EXPECT_FALSE(view.enabled(Button::Recibir));
 }

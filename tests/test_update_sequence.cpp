@@ -138,7 +138,8 @@ TEST_F(UpdateTest, VerifyPacketCarriesTheImageRangeLittleEndian)
                                         hexRecord(0, 0x0BF0, ramp(16))});
     choose(path);
     std::uint16_t crc = 0;
-    ASSERT_TRUE(session.boot.ImageCrc(crc));
+    std::uint32_t length = 0;
+    ASSERT_TRUE(session.boot.ImageCrc(crc, length));
     session.update.verify();
     tick(2);
     ASSERT_FALSE(router.bootPackets.empty());
@@ -162,14 +163,21 @@ TEST_F(UpdateTest, MismatchStopsBeforeTheJump)
     EXPECT_EQ(router.mode, SimRouter::Mode::Update);
 }
 
-TEST_F(UpdateTest, UnaskedVerifyReplyWithoutAFileNeverMatches)
+TEST_F(UpdateTest, VerifyWithoutAFileNeverMatches)
 {
     tick(3);
     view.log.clear();
-    router.pushReport(bootFrame({4, 0x00, 0x00}));  // the CRC of nothing, 0
-    tick();
+    session.update.verify();  // the router answers with the CRC of nothing, 0
+    tick(3);
     EXPECT_EQ(view.ids(), (std::vector<Msg>{Msg::CrcLine, Msg::VerifyFailed}));
     EXPECT_EQ(count(5), 0);
+
+    // A Verify reply nobody asked for answers no command: it is ignored.
+    view.log.clear();
+    router.pushReport(bootFrame({4, 0x00, 0x00}));
+    session.update.queueVersion();
+    tick(3);
+    EXPECT_EQ(view.ids(), (std::vector<Msg>{Msg::UpdateMode}));
 }
 
 TEST_F(UpdateTest, CancelledDialogRefusesButKeepsTheFileHeld)
@@ -184,15 +192,167 @@ TEST_F(UpdateTest, CancelledDialogRefusesButKeepsTheFileHeld)
     EXPECT_TRUE(session.boot.hexManager().holdsFile());
 }
 
-TEST_F(UpdateTest, FileWithoutRecordsStopsAfterTheErase)
+// The file passed its check, then changed on disk before the update: no Program
+// packet can be built after the Erase, and the update says so and ends.
+TEST_F(UpdateTest, FileThatGivesNoRecordStopsTheUpdate)
 {
     tick(3);
-    choose(writeFirmware(dir, QStringLiteral("none.hex"), {}));
+    const QString path = firmware(4);
+    choose(path);
+    ASSERT_TRUE(view.enabled(Button::Todo));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("QORV-Marbeno Soft\r\n");
+    file.close();
     view.log.clear();
     session.update.startUpdate();
     tick(200);
-    EXPECT_EQ(view.ids(), (std::vector<Msg>{Msg::Erasing, Msg::Erased, Msg::SendingFirmware}));
+    EXPECT_EQ(view.ids(), (std::vector<Msg>{Msg::Erasing, Msg::Erased, Msg::UpdateStopped}));
+    EXPECT_EQ(view.log.back().a, static_cast<int>(UpdateStop::NoRecord));
+    EXPECT_EQ(session.state.mode, SessionMode::Idle);
+    EXPECT_FALSE(session.update.updateAll());
+    EXPECT_TRUE(view.enabled(Button::HexFile));
+    EXPECT_TRUE(view.enabled(Button::Todo));
     EXPECT_EQ(count(3), 0);
+}
+
+TEST_F(UpdateTest, RefusedFileNamesItsProblemAndNeverErases)
+{
+    tick(3);
+    const QString path = writeFirmware(dir, QStringLiteral("cut.hex"), {linearRecord(0x1D00), hexRecord(0, 0x1000, ramp(16))});
+    choose(path);
+    ASSERT_EQ(view.log.size(), 4u);
+    EXPECT_EQ(view.log[2].id, Msg::HexFileRefused);
+    EXPECT_EQ(view.log[3].id, Msg::FirmwareProblem);
+    EXPECT_EQ(view.log[3].a, static_cast<int>(FirmwareProblem::NoEndRecord));
+    EXPECT_FALSE(view.enabled(Button::Todo));
+    session.update.startUpdate();
+    tick(50);
+    EXPECT_EQ(count(2), 0);
+    EXPECT_EQ(session.state.mode, SessionMode::Idle);
+}
+
+// A file of 128-byte records with one flash byte corrupted while programming:
+// every record must be inside the verified range, so the update fails.
+TEST_F(UpdateTest, LongRecordFileWithACorruptedByteNeverJumps)
+{
+    tick(3);
+    std::vector<std::string> lines = {linearRecord(0x1D00)};
+    for (int i = 0; i < 8; ++i)
+        lines.push_back(hexRecord(0, static_cast<std::uint16_t>(0x1000 + 128 * i), ramp(128, static_cast<std::uint8_t>(i))));
+    lines.push_back(hexRecord(1, 0, {}));
+    choose(writeFirmware(dir, QStringLiteral("long.hex"), lines));
+    ASSERT_TRUE(view.enabled(Button::Todo));
+    // Corrupt a byte of the last record only, past where a 121-byte image build stopped.
+    session.update.startUpdate();
+    for (int i = 0; i < 4000 && count(4) == 0; ++i) {
+        tick();
+        if (count(3) > 0)
+            router.flash[0x1000 + 128 * 7 + 5] ^= 0x40;
+    }
+    for (int i = 0; i < 200 && session.state.mode != SessionMode::Idle; ++i)
+        tick();
+    EXPECT_EQ(view.ids().back(), Msg::VerifyFailed);
+    EXPECT_EQ(count(5), 0);
+    EXPECT_EQ(router.mode, SimRouter::Mode::Update);
+}
+
+TEST_F(UpdateTest, RouterThatStopsAnsweringStopsTheUpdate)
+{
+    tick(3);
+    choose(firmware(40));
+    router.faults.answersLeft = 2;  // the Erase reply and one Program acknowledgement
+    view.log.clear();
+    session.update.startUpdate();
+    int ticks = 0;
+    while (session.state.mode != SessionMode::Idle && ticks < 100000) {
+        tick();
+        ++ticks;
+    }
+    ASSERT_FALSE(view.log.empty());
+    EXPECT_EQ(view.ids().back(), Msg::UpdateStopped);
+    EXPECT_EQ(view.log.back().a, static_cast<int>(UpdateStop::NoAnswer));
+    EXPECT_LT(ticks, 3 * 500 + 100) << "three Program attempts, 500 ms apart";
+    EXPECT_TRUE(view.enabled(Button::HexFile));
+    EXPECT_TRUE(view.enabled(Button::Todo));
+    // A late acknowledgement after the stop continues nothing.
+    const std::size_t packets = router.bootPackets.size();
+    router.faults.answersLeft = -1;
+    router.pushReport(bootFrame({3}));
+    router.pushReport(bootFrame({2}));
+    tick(600);
+    EXPECT_EQ(router.bootPackets.size(), packets);
+    EXPECT_EQ(view.ids().back(), Msg::UpdateStopped);
+}
+
+// Replies of an earlier update left waiting, or arriving late, must not stand in
+// for this update's: no Jump unless the new flash verifies.
+TEST_F(UpdateTest, StaleRepliesNeverStartTheFirmware)
+{
+    tick(3);
+    choose(firmware(30));
+    std::uint16_t crc = 0;
+    std::uint32_t length = 0;
+    ASSERT_TRUE(session.boot.ImageCrc(crc, length));
+    const std::vector<std::uint8_t> staleVerify = bootFrame({4, static_cast<std::uint8_t>(crc), static_cast<std::uint8_t>(crc >> 8)});
+    for (int delay : {0, 40}) {
+        SCOPED_TRACE(delay);
+        router.faults.corruptProgram = true;
+        router.pushReport(bootFrame({3}), delay);
+        router.pushReport(staleVerify, delay);
+        view.log.clear();
+        session.update.startUpdate();
+        for (int i = 0; i < 3000 && session.state.mode != SessionMode::Idle; ++i)
+            tick();
+        EXPECT_EQ(view.ids().back(), Msg::VerifyFailed);
+        EXPECT_EQ(count(5), 0);
+        EXPECT_EQ(router.mode, SimRouter::Mode::Update);
+    }
+}
+
+TEST_F(UpdateTest, EmptyRangeNeverVerifies)
+{
+    tick(3);
+    // Chosen, then rewritten on disk to a file whose data never reaches the image.
+    const QString path = firmware(2);
+    choose(path);
+    writeFirmware(dir, QStringLiteral("fw.hex"), {hexRecord(0, 0x0100, ramp(4)), hexRecord(1, 0, {})});
+    view.log.clear();
+    router.pushReport(bootFrame({4, 0x00, 0x00}));  // the CRC of no bytes
+    session.update.verify();
+    tick(3);
+    EXPECT_EQ(view.ids(), (std::vector<Msg>{Msg::CrcLine, Msg::VerifyFailed}));
+}
+
+// A real router is gone from USB for seconds after the Jump while it copies its flash.
+TEST_F(UpdateTest, EndOfUpdateWaitsForTheRouterToComeBack)
+{
+    struct Case {
+        std::uint32_t away;
+        Msg last;
+    };
+    for (const Case& c : {Case{3000, Msg::Connected}, Case{30000, Msg::Offline}}) {
+        SCOPED_TRACE(c.away);
+        router.mode = SimRouter::Mode::Update;
+        session.connect();
+        tick(3);
+        router.clock = &clock;
+        router.restartMilliseconds = c.away;
+        choose(firmware(20));
+        view.log.clear();
+        session.update.startUpdate();
+        int ticks = 0;
+        while ((session.state.mode != SessionMode::Idle || session.reconnecting()) && ticks < 60000) {
+            tick();
+            ++ticks;
+        }
+        const std::vector<Msg> ids = view.ids();
+        ASSERT_GE(ids.size(), 2u);
+        EXPECT_EQ(ids[ids.size() - 2], Msg::Updated);
+        EXPECT_EQ(ids.back(), c.last);
+        EXPECT_EQ(session.link.isOpen(), c.last == Msg::Connected);
+        EXPECT_EQ(view.enabled(Button::Recibir), c.last == Msg::Connected);
+    }
 }
 
 // Records of 255 data bytes cannot go eleven to a packet: each packet ends before

@@ -34,7 +34,7 @@ constexpr std::array<Entry, 18> kTexts = {{
 static_assert(kTexts.size() == static_cast<std::size_t>(Text::RemoveTitle) + 1, "one entry per Text");
 
 // Indexed by Msg. %1 and %2 are filled per message below.
-constexpr std::array<Entry, 20> kMessages = {{
+constexpr std::array<Entry, 23> kMessages = {{
     {nullptr, "QORV CONECTADO", "QORV CONNECTED"},
     {nullptr, "QORV desconectado", "QORV offline"},
     {nullptr, "QORV en modo rutas", "QORV in routes mode"},
@@ -56,8 +56,47 @@ constexpr std::array<Entry, 20> kMessages = {{
     {nullptr, "Error en la verificación", "Verification failed"},
     {nullptr, "No se pudo guardar %1", "Unable to save %1"},
     {nullptr, "Unable to write to %1", "Unable to write to %1"},
+    {nullptr, "%1", "%1"},  // the text comes from kFirmwareProblems
+    {nullptr, "%1", "%1"},  // the text comes from kUpdateStops
+    {nullptr, "Tabla de rutas llena: no cabe otra ruta", "Route table full: no room for another route"},
 }};
-static_assert(kMessages.size() == static_cast<std::size_t>(Msg::UnableToWrite) + 1, "one entry per Msg");
+static_assert(kMessages.size() == static_cast<std::size_t>(Msg::RouteTableFull) + 1, "one entry per Msg");
+
+// Indexed by FirmwareProblem; %1 is the line number.
+constexpr std::array<Entry, 10> kFirmwareProblems = {{
+    {nullptr, "", ""},
+    {nullptr, "Línea 1: la primera línea tiene más de 18 caracteres.",
+              "Line 1: the first line is longer than 18 characters."},
+    {nullptr, "Línea %1: un carácter que no es un dígito hexadecimal.",
+              "Line %1: a character that is not a hexadecimal digit."},
+    {nullptr, "Línea %1: número impar de dígitos hexadecimales.", "Line %1: an odd number of hexadecimal digits."},
+    {nullptr, "Línea %1: el número de bytes no coincide con la longitud de la línea.",
+              "Line %1: the byte count disagrees with the length of the line."},
+    {nullptr, "Línea %1: suma de comprobación incorrecta.", "Line %1: wrong checksum."},
+    {nullptr, "Línea %1: demasiado larga para un registro.", "Line %1: too long for a record."},
+    {nullptr, "Línea %1: no es un registro y le siguen más registros.",
+              "Line %1: not a record, and more records follow it."},
+    {nullptr, "Falta el registro de fin de archivo (tipo 01): el archivo parece cortado.",
+              "No end-of-file record (type 01): the file seems cut short."},
+    {nullptr, "Ningún dato llega a la flash que se verifica: no habría nada que verificar.",
+              "No data reaches the flash that is verified: there would be nothing to verify."},
+}};
+static_assert(kFirmwareProblems.size() == static_cast<std::size_t>(FirmwareProblem::NoData) + 1,
+              "one entry per FirmwareProblem");
+
+// Indexed by UpdateStop.
+constexpr std::array<Entry, 2> kUpdateStops = {{
+    {nullptr, "Actualización detenida: el QORV no responde", "Update stopped: the QORV does not answer"},
+    {nullptr, "Actualización detenida: el archivo no dio ningún registro",
+              "Update stopped: the file gave no record"},
+}};
+static_assert(kUpdateStops.size() == static_cast<std::size_t>(UpdateStop::NoRecord) + 1, "one entry per UpdateStop");
+
+template <typename Table>
+const Entry& row(const Table& table, int index)
+{
+    return table[static_cast<std::size_t>(index) < table.size() ? static_cast<std::size_t>(index) : 0];
+}
 
 QString pick(const Entry& entry, UiLanguage language)
 {
@@ -89,7 +128,18 @@ QString messageText(const LogMessage& message, UiLanguage language)
     case Msg::UnableToSave:
     case Msg::UnableToWrite:
         return pattern.arg(message.text);
+    case Msg::FirmwareProblem: {
+        const QString problem = pick(row(kFirmwareProblems, message.a), language);
+        return problem.contains(QLatin1String("%1")) ? problem.arg(message.b) : problem;
+    }
+    case Msg::UpdateStopped:
+        return pick(row(kUpdateStops, message.a), language);
     default:
         return pattern;
     }
+}
+
+QString firmwareProblemText(const FirmwareCheck& check, UiLanguage language)
+{
+    return messageText({Msg::FirmwareProblem, static_cast<int>(check.problem), check.line}, language);
 }

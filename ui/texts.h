@@ -1,5 +1,6 @@
 #pragma once
 #include "core/session_types.h"
+#include "firmware/firmware_check.h"
 
 #include <QString>
 
@@ -30,6 +31,8 @@ enum class Text {
 QString formText(Text text);
 QString uiText(Text text, UiLanguage language);
 QString messageText(const LogMessage& message, UiLanguage language);
+// The line that tells why a firmware file was refused.
+QString firmwareProblemText(const FirmwareCheck& check, UiLanguage language);
 
 // Texts that are the same in both languages and never change.
 namespace FixedText {

@@ -1,0 +1,35 @@
+#pragma once
+#include <cstdint>
+
+// Why a firmware file cannot be programmed and verified whole. The first problem
+// found is reported, with the line it stands on.
+enum class FirmwareProblem : int {
+    None = 0,
+    SignatureLineTooLong,  // the first line runs past 18 characters, so no record follows it
+    NotHex,                // a character that is not a hexadecimal digit
+    OddDigits,
+    ByteCount,             // the count byte disagrees with the number of pairs on the line
+    Checksum,
+    LineTooLong,           // longer than a Program packet's line limit
+    NotARecord,            // a blank, indented or text line with records after it
+    NoEndRecord,           // no type 01 record: the sign of a cut download
+    NoData,                // no data record reaches the image: nothing could be verified
+};
+
+struct ImageRange {
+    std::uint32_t start = 0;
+    std::uint32_t length = 0;
+    std::uint16_t crc = 0;
+    // Data bytes of the file that lie outside the verified windows (below offset
+    // 0x1000, or outside both flash windows); they are sent but not verified.
+    std::uint32_t outsideBytes = 0;
+};
+
+struct FirmwareCheck {
+    FirmwareProblem problem = FirmwareProblem::None;
+    int line = 0;             // 1-based line of the problem; 0 when it belongs to no line
+    std::uint32_t records = 0;
+    ImageRange range;
+
+    bool ok() const { return problem == FirmwareProblem::None; }
+};
