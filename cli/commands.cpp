@@ -250,7 +250,7 @@ int receive(const QString& path, const RouterAccess& access)
     if (const int error = modeError(probe(c.session, c.view, access), RouterMode::Routes, access))
         return error;
     ConfigImage image;
-    ConfigExchange exchange(c.session.link);
+    ConfigExchange exchange(c.session.link, *access.clock);
     Progress progress(access, QStringLiteral("receive"), kImageSize);
     const bool done = exchange.receiveImage(image.rawBytes(), [&](std::size_t n) { progress.update(n); });
     progress.finish();
@@ -282,7 +282,7 @@ int send(const QString& path, const RouterAccess& access)
     Connection c(access);
     if (const int error = modeError(probe(c.session, c.view, access), RouterMode::Routes, access))
         return error;
-    ConfigExchange exchange(c.session.link);
+    ConfigExchange exchange(c.session.link, *access.clock);
     Progress progress(access, QStringLiteral("send"), kImageSize);
     const bool done = exchange.sendImage(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                                          [&](std::size_t n) { progress.update(n); });

@@ -1,5 +1,7 @@
 #include "cli/config_text.h"
 
+#include "config/device_name.h"
+
 #include <QJsonArray>
 #include <QSet>
 
@@ -9,7 +11,7 @@ namespace ConfigText {
 namespace {
 QString name(const ConfigImage& image, int d)
 {
-    const QString text = QString::fromLatin1(image.device(d).deviceName.c_str());
+    const QString text = decodeDeviceName(image.device(d).deviceName);
     return text.isEmpty() ? QStringLiteral("Device %1").arg(d + 1) : text;
 }
 
@@ -52,7 +54,7 @@ QStringList minus(QStringList a, const QStringList& b)
 QString deviceLine(const DeviceEntry& device)
 {
     return QStringLiteral("%1 / %2  %3  serial %4  %5 %6")
-        .arg(hex4(device.vendorId), hex4(device.productId), QString::fromLatin1(device.deviceName.c_str()))
+        .arg(hex4(device.vendorId), hex4(device.productId), decodeDeviceName(device.deviceName))
         .arg(device.serialNumber)
         .arg(device.ports())
         .arg(device.ports() == 1 ? QStringLiteral("port") : QStringLiteral("ports"));
@@ -93,7 +95,7 @@ QJsonObject toJson(const ConfigImage& image)
             {QStringLiteral("slot"), d},
             {QStringLiteral("vendorId"), hex4(e.vendorId)},
             {QStringLiteral("productId"), hex4(e.productId)},
-            {QStringLiteral("name"), QString::fromLatin1(e.deviceName.c_str())},
+            {QStringLiteral("name"), decodeDeviceName(e.deviceName)},
             {QStringLiteral("serial"), static_cast<qint64>(e.serialNumber)},
             {QStringLiteral("ports"), e.ports()},
         });

@@ -7,42 +7,63 @@
 #include <functional>
 
 class DeviceLink;
+class MillisecondClock;
 
 // The routes-mode request/reply exchange of the whole image: read requests
 // 0x01 'r' and write requests 0x01 'w' with a 16-bit offset, one report each way.
-// Both transfers block until done; the wait for a reply is bounded by a count of
-// non-blocking reads, not by time.
+// Both transfers block until done.
 class ConfigExchange {
 public:
+    // A reply wait ends with the reply, or once it has made kWaitReads reads and
+    // kWaitMilliseconds have passed since the request: the count alone lasts a
+    // few milliseconds on a fast machine, far less than a router may need.
     static constexpr int kWaitReads = 10000;
+    static constexpr std::uint32_t kWaitMilliseconds = 100;
     static constexpr int kMaxFailures = 4;
     static constexpr std::size_t kWriteBlock = 32;
     static constexpr std::size_t kMaxReadReply = 63;
     static constexpr std::uint8_t kReadCommand = 'r';
     static constexpr std::uint8_t kWriteCommand = 'w';
     static constexpr std::uint8_t kWriteAck = 2;
+    static constexpr int kDiscardLimit = 256;  // waiting reports dropped at most before a request
 
     // Called with the number of image bytes transferred so far.
     using Progress = std::function<void(std::size_t done)>;
 
-    explicit ConfigExchange(DeviceLink& link);
+    ConfigExchange(DeviceLink& link, MillisecondClock& clock);
 
     // Fills `image` with the router's configuration. False when the router stopped
     // answering; `image` then holds a partial copy that the caller must not use.
     bool receiveImage(std::uint8_t* image, const Progress& progress = {});
-    // Writes `image` to the router block by block. False when the router stopped answering.
+    // Writes `image` to the router block by block; true only when every block was
+    // acknowledged with its own offset. False when the router stopped answering.
     bool sendImage(const std::uint8_t* image, const Progress& progress = {});
 
     void sendConfigRequest(const std::uint8_t* request, std::uint8_t length);
 
 private:
-    enum class Reply { None, Read, WriteAck };
-    Reply waitForReply(Reply expected);
+    enum class Reply { Read, WriteAck };
+    bool waitForReply(Reply expected);
+    bool isReply(Reply expected) const;
     void putHeader(std::uint8_t command, std::size_t offset);
+    // Sends the request after dropping what is already waiting, so that a reply
+    // to an earlier request can never be taken for this one.
+    void request(std::uint8_t length);
+    void requestAnswered();
 
     DeviceLink& link_;
+    MillisecondClock& clock_;
     std::array<std::uint8_t, 36> request_{};
     std::array<std::uint8_t, 65> report_{};  // deliberately not cleared between requests
     std::array<std::uint8_t, 65> reply_{};
     int replyLength_ = 0;
+
+    // Requests of the current offset that went unanswered in their wait: a real
+    // router may still answer each of them, late.
+    int unanswered_ = 0;
+    std::uint32_t firstSent_ = 0;
+    std::uint32_t lastSent_ = 0;
+    // Late replies still expected before the next request, and until when.
+    int lateExpected_ = 0;
+    std::uint32_t lateDeadline_ = 0;
 };

@@ -55,8 +55,9 @@ bool Settings::write(const QString& key, qint64 value)
     settings_->sync();
     if (settings_->status() == QSettings::NoError)
         return true;
-    // QSettings keeps reporting its first error; start afresh so a later write
-    // that succeeds is seen as such.
+    // QSettings keeps reporting its first problem, and a hand-edited file (a
+    // comment, a byte-order mark, a stray line) is a FormatError although the
+    // write goes through. Start afresh and judge by what the file now holds.
     settings_ = std::make_unique<QSettings>(path_, QSettings::IniFormat);
-    return false;
+    return settings_->status() != QSettings::AccessError && readInteger(*settings_, key, ~value) == value;
 }

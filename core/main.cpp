@@ -1,4 +1,5 @@
 #include "core/router_choice.h"
+#include "core/work_folder.h"
 #include "link/clock.h"
 #include "link/trace.h"
 #include "ui/dialogs.h"
@@ -29,7 +30,7 @@ int main(int argc, char** argv)
         options.clock = &clock;
         options.dialogs = &dialogs;
         options.trace = trace.isOpen() ? &trace : nullptr;
-        options.homePath = qEnvironmentVariable("HOMEPATH");
+        options.homePath = homePathVariable();
         options.fallbackHome = QDir::homePath();
         // The default "last.qorv" lies beside the program in a build, and in the
         // shared data folder of an installation.

@@ -173,6 +173,17 @@ void Session::retryReconnect()
     nextReconnect_ = now + kReconnectInterval;
 }
 
+bool Session::needsFastTick() const
+{
+    return state.mode != SessionMode::Idle || reconnecting_ || boot.attemptsLeft() > 0
+        || boot.transmitState() == CBootLoader::TransmitState::Waiting;
+}
+
+void Session::commandQueued()
+{
+    view_.tickNeeded();
+}
+
 void Session::routesModeSeen()
 {
     state.mode = SessionMode::RoutesModeSeen;
@@ -203,7 +214,7 @@ void Session::receiveConfiguration()
 {
     // Into a copy: a transfer that gives up half way must not leave a mixture behind.
     ConfigImage staging = image;
-    ConfigExchange exchange(link);
+    ConfigExchange exchange(link, clock_);
     if (!exchange.receiveImage(staging.rawBytes())) {
         exchangeGaveUp();
         return;
@@ -216,7 +227,7 @@ void Session::receiveConfiguration()
 
 void Session::sendConfiguration()
 {
-    ConfigExchange exchange(link);
+    ConfigExchange exchange(link, clock_);
     if (!exchange.sendImage(image.rawBytes())) {
         exchangeGaveUp();
         return;

@@ -49,6 +49,10 @@ public:
 
     // True while the end of an update waits for the router to come back.
     bool reconnecting() const { return reconnecting_; }
+    // False while nothing is queued, sent, awaited or counted down: the tick may
+    // then run slowly. It must run every millisecond again the moment a command is
+    // queued (SessionView::tickNeeded says so), so an update still sends a packet a tick.
+    bool needsFastTick() const;
 
     QString workFolder() const { return workFolder_; }
     QString lastConfigPath() const;
@@ -57,6 +61,7 @@ public:
     // BootListener
     void routesModeSeen() override;
     void commandGaveUp(std::uint8_t command) override;
+    void commandQueued() override;
     void HandleBootReply(int code, const std::uint8_t* payload, std::size_t length) override;
 
     ConfigImage image;

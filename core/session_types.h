@@ -73,6 +73,8 @@ public:
     // A bootloader command (1 to 4) got no good reply within its attempts. The
     // window says nothing about it; a console reports it.
     virtual void commandGaveUp(std::uint8_t /*command*/) {}
+    // The session has work for the tick again (see Session::needsFastTick).
+    virtual void tickNeeded() {}
 };
 
 // The state the session loop shares with the update sequence.

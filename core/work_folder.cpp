@@ -14,6 +14,15 @@ QString workFolderPath(const QString& homePath, const QString& fallbackHome)
     return QDir::cleanPath(QDir::fromNativeSeparators(base) + QLatin1Char('/') + kFolderName);
 }
 
+QString homePathVariable()
+{
+#ifdef Q_OS_WIN
+    return qEnvironmentVariable("HOMEPATH");
+#else
+    return QString();
+#endif
+}
+
 void prepareWorkFolder(const QString& folder, const QString& programFolder)
 {
     QDir dir(folder);

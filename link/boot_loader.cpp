@@ -96,6 +96,7 @@ bool CBootLoader::SendCommand(std::uint8_t code, std::uint16_t attempts, std::ui
     TransmitBuffer[out++] = kEot;
     TransmitLength = static_cast<std::uint16_t>(out);
     FreshFrame = true;
+    listener_.commandQueued();
     return true;
 }
 

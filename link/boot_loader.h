@@ -21,6 +21,8 @@ public:
     virtual void HandleBootReply(int code, const std::uint8_t* payload, std::size_t length) = 0;
     // The attempts of the last command ran out without a good reply.
     virtual void commandGaveUp(std::uint8_t /*lastCommand*/) {}
+    // A command was queued: the tick has something to send.
+    virtual void commandQueued() {}
 };
 
 // The framed, CRC-checked packet transport of the bootloader. Commands are only

@@ -24,11 +24,11 @@ void DeviceLink::write(const std::uint8_t* report)
         trace_->report(Trace::Direction::Out, report, kReportSize);
 }
 
-int DeviceLink::read(std::uint8_t* buffer, std::size_t length)
+int DeviceLink::read(std::uint8_t* buffer, std::size_t length, int milliseconds)
 {
     if (!port_)
         return -1;
-    const int n = port_->read(buffer, length);
+    const int n = milliseconds > 0 ? port_->readTimeout(buffer, length, milliseconds) : port_->read(buffer, length);
     if (trace_ && n > 0)
         trace_->report(Trace::Direction::In, buffer, static_cast<std::size_t>(n));
     return n;

@@ -16,8 +16,9 @@ public:
 
     // Writes one kReportSize-byte report; the result is deliberately not looked at by callers.
     void write(const std::uint8_t* report);
-    // Non-blocking; see HidPort::read. Negative when the link is empty.
-    int read(std::uint8_t* buffer, std::size_t length);
+    // Non-blocking, or waiting up to `milliseconds` for a report; see HidPort.
+    // Negative when the link is empty.
+    int read(std::uint8_t* buffer, std::size_t length, int milliseconds = 0);
 
 private:
     HidBackend& backend_;

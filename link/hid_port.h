@@ -18,6 +18,13 @@ public:
     // Never blocks: 0 when no input report is waiting, the number of data bytes
     // copied (report ID stripped) when one was read, negative on error.
     virtual int read(std::uint8_t* buffer, std::size_t length) = 0;
+    // As read(), but waits up to `milliseconds` for a report to arrive instead of
+    // spinning; returns as soon as one is there.
+    virtual int readTimeout(std::uint8_t* buffer, std::size_t length, int milliseconds)
+    {
+        (void)milliseconds;
+        return read(buffer, length);
+    }
 };
 
 class HidBackend {

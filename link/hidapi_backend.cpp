@@ -10,6 +10,10 @@ public:
 
     int write(const std::uint8_t* report) override { return hid_write(device_, report, kReportSize); }
     int read(std::uint8_t* buffer, std::size_t length) override { return hid_read(device_, buffer, length); }
+    int readTimeout(std::uint8_t* buffer, std::size_t length, int milliseconds) override
+    {
+        return hid_read_timeout(device_, buffer, length, milliseconds);
+    }
 
 private:
     hid_device* device_;

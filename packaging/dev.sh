@@ -51,7 +51,8 @@ case "$cmd" in
     bench)
         build build
         QT_QPA_PLATFORM=offscreen build/bench/qorv-bench-grids
-        build/bench/qorv-bench-firmware ;;
+        build/bench/qorv-bench-firmware
+        bash packaging/idle-cpu.sh build/qorv-config 10 ;;
     *)
         echo "usage: $0 run|test|sanitize|package|bench" >&2; exit 2 ;;
 esac

@@ -20,6 +20,10 @@ public:
     SimPort(SimRouter& router) : router_(router), generation_(router.generation()) {}
     int write(const std::uint8_t* report) override { return router_.write(generation_, report); }
     int read(std::uint8_t* buffer, std::size_t length) override { return router_.read(generation_, buffer, length); }
+    int readTimeout(std::uint8_t* buffer, std::size_t length, int milliseconds) override
+    {
+        return router_.read(generation_, buffer, length, milliseconds);
+    }
 
 private:
     SimRouter& router_;
@@ -41,7 +45,17 @@ void SimRouter::pushReport(const std::vector<std::uint8_t>& data, int delayReads
 {
     std::vector<std::uint8_t> report(kReportDataSize, 0);
     std::copy_n(data.begin(), std::min(data.size(), report.size()), report.begin());
-    replies_.push_back({report, delayReads});
+    queue(std::move(report), delayReads);
+}
+
+void SimRouter::queue(std::vector<std::uint8_t> report, int delayReads)
+{
+    Pending pending{std::move(report), delayReads};
+    if (clock && faults.replyDelayMs > 0) {
+        pending.timed = true;
+        pending.readyAt = clock->now() + faults.replyDelayMs;
+    }
+    replies_.push_back(std::move(pending));
 }
 
 bool SimRouter::restarting() const
@@ -78,18 +92,37 @@ int SimRouter::write(unsigned generation, const std::uint8_t* report)
     return static_cast<int>(kReportSize);
 }
 
-int SimRouter::read(unsigned generation, std::uint8_t* buffer, std::size_t length)
+int SimRouter::read(unsigned generation, std::uint8_t* buffer, std::size_t length, int milliseconds)
 {
     if (!pluggedIn() || generation != generation_)
         return -1;
+    const int n = takeReady(buffer, length);
+    if (n != 0 || milliseconds <= 0 || !wait)
+        return n;
+    // Block as a real read would: until the front report is ready, at most `milliseconds`.
+    std::uint32_t span = static_cast<std::uint32_t>(milliseconds);
+    if (!replies_.empty() && replies_.front().timed && clock) {
+        const std::int32_t until = static_cast<std::int32_t>(replies_.front().readyAt - clock->now());
+        span = std::min<std::uint32_t>(span, static_cast<std::uint32_t>(std::max(until, 0)));
+    }
+    wait(span);
+    return takeReady(buffer, length);
+}
+
+int SimRouter::takeReady(std::uint8_t* buffer, std::size_t length)
+{
     if (replies_.empty())
         return 0;
     Pending& front = replies_.front();
+    if (front.timed && clock && static_cast<std::int32_t>(clock->now() - front.readyAt) < 0)
+        return 0;
     if (front.delay > 0) {
         --front.delay;
         return 0;
     }
-    const std::size_t n = std::min(length, front.data.size());
+    std::size_t n = std::min(length, front.data.size());
+    if (faults.reportLength > 0)
+        n = std::min(n, static_cast<std::size_t>(faults.reportLength));
     std::copy_n(front.data.begin(), n, buffer);
     replies_.pop_front();
     return static_cast<int>(n);
@@ -109,12 +142,18 @@ void SimRouter::routesRequest(const std::uint8_t* data)
             return;
         const std::size_t n = std::min({bytesPerReply, std::size_t{63}, kImageSize - offset});
         std::vector<std::uint8_t> reply(1 + n);
-        reply[0] = static_cast<std::uint8_t>(n);
+        reply[0] = faults.readReplyCount >= 0 ? static_cast<std::uint8_t>(faults.readReplyCount) : static_cast<std::uint8_t>(n);
         std::copy_n(image.rawBytes() + offset, n, reply.begin() + 1);
         pushReport(reply, faults.replyDelayReads);
     } else if (request[1] == 'w' && length == 36 && offset + 32 <= kImageSize) {
         if (!answering())
             return;
+        if (static_cast<int>(offset) == faults.refuseWriteAt && faults.refusals != 0) {
+            if (faults.refusals > 0)
+                --faults.refusals;
+            pushReport({2, static_cast<std::uint8_t>(offset), static_cast<std::uint8_t>(offset >> 8)}, faults.replyDelayReads);
+            return;
+        }
         std::copy_n(request + 4, 32, image.rawBytes() + offset);
         const std::size_t next = offset + 32 + (faults.wrongAckOffset ? 32 : 0);
         pushReport({2, static_cast<std::uint8_t>(next), static_cast<std::uint8_t>(next >> 8)}, faults.replyDelayReads);
@@ -254,14 +293,14 @@ void SimRouter::replyFrame(const std::vector<std::uint8_t>& packet)
         const std::size_t piece = std::min<std::size_t>(static_cast<std::size_t>(faults.splitReplyAt), frame.size());
         std::vector<std::uint8_t> report(kReportDataSize - piece, 0xFF);
         report.insert(report.end(), frame.begin(), frame.begin() + piece);
-        replies_.push_back({report, faults.replyDelayReads});
+        queue(std::move(report), faults.replyDelayReads);
         at = piece;
     }
     while (at < frame.size()) {
         const std::size_t piece = std::min(kReportDataSize, frame.size() - at);
         std::vector<std::uint8_t> report(frame.begin() + at, frame.begin() + at + piece);
         report.resize(kReportDataSize, 0xFF);
-        replies_.push_back({report, at == 0 ? faults.replyDelayReads : 0});
+        queue(std::move(report), at == 0 ? faults.replyDelayReads : 0);
         at += piece;
     }
 }

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,11 @@
 struct SimFaults {
     bool noReply = false;          // reads nothing, answers nothing
     int replyDelayReads = 0;       // a reply can be read only after this many empty reads
+    std::uint32_t replyDelayMs = 0;  // a reply can be read only this long after the request (needs `clock`)
+    int readReplyCount = -1;       // the count byte of read replies (-1: the true count)
+    int reportLength = 0;          // reads deliver at most this many bytes of a report (0: all 64)
+    int refuseWriteAt = -1;        // a write to this offset is not stored and acknowledges the offset itself
+    int refusals = 0;              // ... this many times (-1: always)
     int answersLeft = -1;          // stop answering after this many replies (-1: never stop)
     bool wrongAckOffset = false;   // write acknowledgements name the wrong offset
     bool badCrc = false;           // bootloader replies carry a wrong CRC
@@ -41,6 +47,9 @@ public:
     // flash; measured on `clock`, and 0 (back at once) without one.
     std::uint32_t restartMilliseconds = 0;
     MillisecondClock* clock = nullptr;
+    // What a read with a time-out does while nothing is ready: a test advances its
+    // fake clock here. Without it such a read returns at once.
+    std::function<void(std::uint32_t milliseconds)> wait;
 
     // What the tool did, for tests.
     std::vector<std::array<std::uint8_t, kReportSize>> written;
@@ -59,7 +68,7 @@ public:
     // The port side, used by SimBackend.
     unsigned generation() const { return generation_; }
     int write(unsigned generation, const std::uint8_t* report);
-    int read(unsigned generation, std::uint8_t* buffer, std::size_t length);
+    int read(unsigned generation, std::uint8_t* buffer, std::size_t length, int milliseconds = 0);
 
 private:
     void routesRequest(const std::uint8_t* data);
@@ -73,7 +82,11 @@ private:
     struct Pending {
         std::vector<std::uint8_t> data;
         int delay;
+        std::uint32_t readyAt = 0;  // on `clock`, when replyDelayMs applies
+        bool timed = false;
     };
+    void queue(std::vector<std::uint8_t> report, int delayReads);
+    int takeReady(std::uint8_t* buffer, std::size_t length);
     std::deque<Pending> replies_;
     bool unplugged_ = false;
     bool away_ = false;

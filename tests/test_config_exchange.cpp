@@ -16,7 +16,13 @@ using Bytes = std::vector<std::uint8_t>;
 
 class ExchangeTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(link.open()); }
+    void SetUp() override
+    {
+        router.clock = &clock;
+        router.wait = [this](std::uint32_t ms) { clock.advance(ms); };
+        ASSERT_TRUE(link.open());
+    }
+    bool sameAsRouter() const { return std::memcmp(image.data(), router.image.rawBytes(), kImageSize) == 0; }
 
     // Offsets named by the read requests the router saw.
     std::vector<int> readOffsets() const
@@ -31,7 +37,8 @@ protected:
     SimRouter router{SimRouter::Mode::Routes};
     SimBackend backend{router};
     DeviceLink link{backend};
-    ConfigExchange exchange{link};
+    FakeClock clock{1000};
+    ConfigExchange exchange{link, clock};
     std::array<std::uint8_t, kImageSize> image{};
 };
 } // namespace
@@ -83,7 +90,7 @@ TEST_F(ExchangeTest, FailureCountingOfBothDirections)
     const std::array<Case, 4> cases = {{
         {"no answer at all: five read requests", true, 0, false, 5},
         {"silent after two replies: the third request and three repeats", true, 2, false, 2 + 4},
-        {"acknowledgements always wrong: gives up after the third block", false, -1, true, 3},
+        {"acknowledgements always wrong: the first block five times", false, -1, true, 5},
         {"silent after one acknowledgement", false, 1, false, 1 + 4},
     }};
     for (const Case& c : cases) {
@@ -97,54 +104,114 @@ TEST_F(ExchangeTest, FailureCountingOfBothDirections)
     }
 }
 
-// The wait is a count of 10000 reads, not a time: a reply that takes 9999 empty
-// reads is still in time, one that takes 10000 costs a repeat of the request.
-TEST_F(ExchangeTest, SlowRepliesWithinTheReadBudget)
+// A wait lasts 10000 reads and at least 100 ms. A reply in that time costs no
+// repeat; a later one does, yet every block still lands at its own offset.
+TEST_F(ExchangeTest, SlowRepliesLandAtTheirOwnOffsets)
 {
-    for (const auto& [delay, repeats] : {std::pair{9999, false}, std::pair{10000, true}}) {
-        SCOPED_TRACE(delay);
+    struct Case {
+        const char* name;
+        int delayReads;
+        std::uint32_t delayMs;
+        bool repeats;
+    };
+    const std::array<Case, 5> cases = {{
+        {"after 9999 reads", 9999, 0, false},
+        {"after 10000 reads, within 100 ms", 10000, 0, false},
+        {"after 20 ms", 0, 20, false},
+        {"after 99 ms", 0, 99, false},
+        {"after 150 ms, every request", 0, 150, true},
+    }};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         router.written.clear();
-        router.faults.replyDelayReads = delay;
+        router.faults.replyDelayReads = c.delayReads;
+        router.faults.replyDelayMs = c.delayMs;
         router.bytesPerReply = 32;
         image.fill(0);
-        exchange.receiveImage(image.data());
-        EXPECT_EQ(router.written.size() > 128u, repeats);
-        EXPECT_EQ(readOffsets().front(), 0);
-        if (repeats) {
+        ASSERT_TRUE(exchange.receiveImage(image.data()));
+        EXPECT_TRUE(sameAsRouter()) << "no reply may land at another request's offset";
+        EXPECT_EQ(router.written.size() > 128u, c.repeats);
+        if (c.repeats) {
             EXPECT_EQ(readOffsets()[1], 0) << "the unanswered request is sent again with the same offset";
+        }
+
+        for (std::size_t i = 0; i < kImageSize; ++i)
+            image[i] = static_cast<std::uint8_t>(i * 3 + c.delayMs);
+        ASSERT_TRUE(exchange.sendImage(image.data()));
+        EXPECT_TRUE(sameAsRouter());
+    }
+}
+
+// What is already waiting when a transfer starts (a routes-mode marker, a reply
+// nobody read) is dropped, not taken for the first reply.
+TEST_F(ExchangeTest, InputWaitingBeforeARequestIsNotItsReply)
+{
+    router.bytesPerReply = 32;
+    router.pushReport({0x03, 0xAA, 0x55, 0xAA});
+    ASSERT_TRUE(exchange.receiveImage(image.data()));
+    EXPECT_TRUE(sameAsRouter());
+    EXPECT_EQ(router.written.size(), 128u);
+
+    router.pushReport({0x02, 0x20, 0x00});  // an old acknowledgement of the first block
+    router.faults.refuseWriteAt = 0;
+    router.faults.refusals = -1;
+    image.fill(0x5A);
+    EXPECT_FALSE(exchange.sendImage(image.data()));
+}
+
+// A block the router did not store is never reported as sent.
+TEST_F(ExchangeTest, OnlyTheRightAcknowledgementMovesOn)
+{
+    for (int refusals : {1, 3, -1}) {  // three failures in a row are borne after a stored block
+        SCOPED_TRACE(refusals);
+        router.image = ConfigImage{};
+        router.faults.refuseWriteAt = 0x240;
+        router.faults.refusals = refusals;
+        for (std::size_t i = 0; i < kImageSize; ++i)
+            image[i] = static_cast<std::uint8_t>(i * 5 + 1);
+        const bool done = exchange.sendImage(image.data());
+        EXPECT_EQ(done, refusals != -1);
+        if (done) {
+            EXPECT_TRUE(sameAsRouter());
+        } else {
+            EXPECT_EQ(router.image.rawBytes()[0x240], 0) << "the refused block";
         }
     }
 }
 
+// A report too short to carry an image byte must not reset the failure count.
+TEST_F(ExchangeTest, RepliesWithoutImageBytesCountAsNoReply)
+{
+    router.faults.reportLength = 1;
+    EXPECT_FALSE(exchange.receiveImage(image.data()));
+    EXPECT_EQ(router.written.size(), 5u);
+}
+
 TEST_F(ExchangeTest, ReportsThatAreNotRepliesArePassedOverWhileWaiting)
 {
-    // Byte 0 = 0 is no read reply; byte 0 = 1 or 3 is no acknowledgement.
-    router.pushReport({0x00, 0xAA, 0xAA});
+    // Byte 0 = 0 is no read reply; byte 0 = 1 or 3 is no acknowledgement. They
+    // arrive after the request, during the wait.
+    router.pushReport({0x00, 0xAA, 0xAA}, 1);
     ASSERT_TRUE(exchange.receiveImage(image.data()));
-    EXPECT_EQ(std::memcmp(image.data(), router.image.rawBytes(), kImageSize), 0);
+    EXPECT_TRUE(sameAsRouter());
     EXPECT_EQ(router.written.size(), 66u) << "no request repeated";
 
     router.written.clear();
-    router.pushReport({0x01, 0x20, 0x00});
+    router.pushReport({0x01, 0x20, 0x00}, 1);
     router.pushReport({0x03, 0x20, 0x00});
     image.fill(0x42);
     ASSERT_TRUE(exchange.sendImage(image.data()));
     EXPECT_EQ(router.written.size(), 128u);
-    EXPECT_EQ(std::memcmp(router.image.rawBytes(), image.data(), kImageSize), 0);
+    EXPECT_TRUE(sameAsRouter());
 }
 
 TEST_F(ExchangeTest, OversizedOrOverrunningReadRepliesNeverWriteOutsideTheImage)
 {
     // Every request answered with a count of 200: at most 63, and at most what is left.
-    router.faults.noReply = true;
-    std::vector<std::uint8_t> hostile(64, 0x77);
-    hostile[0] = 200;
-    for (int i = 0; i < 70; ++i)
-        router.pushReport(hostile);
+    router.faults.readReplyCount = 200;
     std::vector<std::uint8_t> guarded(kImageSize + 64, 0x00);
     ASSERT_TRUE(exchange.receiveImage(guarded.data()));
-    for (std::size_t i = 0; i < kImageSize; ++i)
-        ASSERT_EQ(guarded[i], 0x77) << i;
+    EXPECT_EQ(std::memcmp(guarded.data(), router.image.rawBytes(), kImageSize), 0);
     for (std::size_t i = kImageSize; i < guarded.size(); ++i)
         ASSERT_EQ(guarded[i], 0x00) << i;
 }
@@ -188,4 +255,27 @@ TEST(ExchangeSession, ReceiveReplacesImageAndLastFileOnlyWhenComplete)
     session.sendConfiguration();
     EXPECT_EQ(router.image, session.image);
     EXPECT_EQ(view.ids().back(), Msg::ConfigSent);
+}
+
+// A router slower than the wait: what is received and kept in "last.qorv" is
+// the router's image byte for byte.
+TEST(ExchangeSession, SlowRouterNeverLeavesAShiftedImage)
+{
+    QTemporaryDir folder;
+    SimRouter router;
+    SimBackend backend(router);
+    FakeClock clock;
+    router.clock = &clock;
+    router.wait = [&](std::uint32_t ms) { clock.advance(ms); };
+    router.faults.replyDelayMs = 130;
+    RecordingView view;
+    Session session(backend, clock, view);
+    session.useWorkFolder(folder.path());
+    ASSERT_TRUE(session.ConnectDevice());
+    session.receiveConfiguration();
+    ASSERT_EQ(view.ids().back(), Msg::ConfigReceived);
+    EXPECT_EQ(session.image, router.image);
+    QFile last(session.lastConfigPath());
+    ASSERT_TRUE(last.open(QIODevice::ReadOnly));
+    EXPECT_EQ(last.readAll(), QByteArray(reinterpret_cast<const char*>(router.image.rawBytes()), kImageSize));
 }

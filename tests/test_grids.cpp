@@ -148,7 +148,8 @@ TEST_F(FormTest, MatrixPaintsMarksColoursAndHeaderCells)
 TEST_F(FormTest, DeviceTableRows)
 {
     ConfigImage three = twoAndThree();
-    putDevice(three, 2, 0xBEEF, 0x0001, 7, 1, "Drums");
+    // Names are in code page 1252: 0x80 is the euro sign, 0x93/0x94 curly quotes, 0xE9 é.
+    putDevice(three, 2, 0xBEEF, 0x0001, 7, 1, "Drums \x80\x93\xE9\x94");
     struct Case {
         ConfigImage image;
         int rows;
@@ -173,6 +174,7 @@ TEST_F(FormTest, DeviceTableRows)
     EXPECT_EQ(text(m, 2, 1), QStringLiteral("4294967295"));
     EXPECT_EQ(text(m, 3, 2), QStringLiteral("3"));
     EXPECT_EQ(text(m, 0, 3), QStringLiteral("BEEF / 0001"));
+    EXPECT_EQ(text(m, 1, 3), QString::fromUtf8("Drums €“é”"));
     EXPECT_TRUE(text(m, 4, 1).isEmpty());
     EXPECT_TRUE(text(m, 5, 1).isEmpty());
 }
@@ -180,7 +182,8 @@ TEST_F(FormTest, DeviceTableRows)
 TEST_F(FormTest, PickingAColourStoresOnlyThatSlot)
 {
     ConfigImage three = twoAndThree();
-    putDevice(three, 2, 0xBEEF, 0x0001, 7, 1, "Drums");
+    // Names are in code page 1252: 0x80 is the euro sign, 0x93/0x94 curly quotes, 0xE9 é.
+    putDevice(three, 2, 0xBEEF, 0x0001, 7, 1, "Drums \x80\x93\xE9\x94");
     startWith(three);
     form->show();
 
@@ -238,9 +241,12 @@ TEST_F(FormTest, LargestConfigurationBuildsTheWholeMatrix)
     EXPECT_EQ(form->deviceModel().rowCount(), 33);
     form->SGClick(cell(form->SG, 4, 3));
     EXPECT_EQ(text(form->matrixModel(), 4, 3), QStringLiteral("X"));
-    // The route table is full: a pair without an entry cannot be added.
+    // The route table is full: a pair without an entry cannot be added, and the log says so.
+    const ConfigImage before = form->session().image;
     form->SGClick(cell(form->SG, 258, 258));
     EXPECT_TRUE(text(form->matrixModel(), 258, 258).isEmpty());
+    EXPECT_EQ(form->session().image, before);
+    EXPECT_EQ(logLines().back(), QStringLiteral("Tabla de rutas llena: no cabe otra ruta"));
 }
 
 TEST_F(FormTest, ColourThatCannotBeStoredStillLastsForThisRun)

@@ -13,7 +13,7 @@ TEST(Texts, MessagesAreFormattedInBothLanguages)
         const char* spanish;
         const char* english;
     };
-    const std::array<Case, 6> cases = {{
+    const std::array<Case, 8> cases = {{
         {{Msg::UpdateMode, 1, 5}, "QORV en modo Actualización\r\nQORV Firmware Version: 1.05",
          "QORV in update mode\r\nQORV Firmware Version: 1.05"},
         {{Msg::UpdateMode, 2, 10}, "QORV en modo Actualización\r\nQORV Firmware Version: 2.10",
@@ -24,6 +24,10 @@ TEST(Texts, MessagesAreFormattedInBothLanguages)
         {{Msg::HexFileRefused, QStringLiteral("C:\\fw.hex")}, "C:\\fw.hex no es un firmware válido para el QORV.",
          "C:\\fw.hex is not a valid firmware for QORV."},
         {{Msg::Verifying}, "Verificando\r\n", "verifying\r\n"},
+        {{Msg::FirmwareProblem, static_cast<int>(FirmwareProblem::Checksum), 7},
+         "Línea 7: suma de comprobación incorrecta.", "Line 7: wrong checksum."},
+        {{Msg::UpdateStopped, static_cast<int>(UpdateStop::NoAnswer)}, "Actualización detenida: el QORV no responde",
+         "Update stopped: the QORV does not answer"},
     }};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.english);
@@ -74,4 +78,37 @@ TEST_F(FormTest, FailedLanguageWriteChangesNothing)
     EXPECT_EQ(dialogs.errors.size(), 1u);
     EXPECT_EQ(form->session().language, UiLanguage::Spanish);
     EXPECT_EQ(form->botonConectar->text(), QStringLiteral("Conectar"));
+}
+
+// Settings files edited by hand: read and written with no false error, the
+// language applied at start and a colour pick stored.
+TEST_F(FormTest, HandEditedSettingsFileGivesNoFalseError)
+{
+    struct Case {
+        const char* name;
+        QByteArray text;
+    };
+    const std::array<Case, 5> cases = {{
+        {"comment line", "# my settings\n[Idioma]\nIdioma=1\n"},
+        {"byte-order mark", "\xEF\xBB\xBF[Idioma]\nIdioma=1\n"},
+        {"line without =", "[Idioma]\nhello\nIdioma=1\n"},
+        {"CR LF", "[Idioma]\r\nIdioma=1\r\n"},
+        {"unknown section", "[Mine]\nx=2\n[Idioma]\nIdioma=1\n"},
+    }};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        form.reset();
+        dialogs.errors.clear();
+        QDir().mkpath(workFolder());
+        QFile ini(iniPath());
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ini.write(c.text);
+        ini.close();
+        start();
+        EXPECT_EQ(form->botonConectar->text(), QStringLiteral("Connect"));
+        dialogs.colorAnswers.push_back(QColor(0x11, 0x22, 0x33));
+        form->SGNClick(cell(form->SGN, 4, 1));
+        EXPECT_TRUE(dialogs.errors.empty()) << dialogs.errors.front().toStdString();
+        EXPECT_EQ(QSettings(iniPath(), QSettings::IniFormat).value(QStringLiteral("Colores/color1")).toInt(), 0x332211);
+    }
 }

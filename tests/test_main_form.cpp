@@ -101,6 +101,22 @@ TEST_F(FormTest, RoutesModeStart)
     EXPECT_TRUE(form->botonEnviar->isEnabled());
 }
 
+// Nothing to send or wait for: the tick slows down, and is back at 1 ms the
+// moment a command is queued.
+TEST_F(FormTest, IdleTickSlowsDownUntilACommandIsQueued)
+{
+    router.mode = SimRouter::Mode::Routes;
+    start();
+    EXPECT_EQ(form->Timer1->interval(), 1) << "the Version command is queued at start";
+    tick(3);
+    EXPECT_EQ(form->Timer1->interval(), TMainForm::kIdleTickMilliseconds);
+    form->botonFVerClick();
+    EXPECT_EQ(form->Timer1->interval(), 1);
+    tick(3);
+    EXPECT_EQ(logLines().back(), QStringLiteral("QORV en modo rutas"));
+    EXPECT_EQ(form->Timer1->interval(), TMainForm::kIdleTickMilliseconds);
+}
+
 TEST_F(FormTest, FirstRunCopiesAndLoadsTheDefaultConfiguration)
 {
     startWith(sampleConfiguration());

@@ -163,3 +163,16 @@ TEST(WorkFolder, HomePathWinsOverTheHomeFolderWhateverItsLength)
     const QString longPath = QStringLiteral("/") + QString(300, QLatin1Char('a'));
     EXPECT_EQ(workFolderPath(longPath, QStringLiteral("/home/x")), longPath + QStringLiteral("/QORVConfig"));
 }
+
+TEST(WorkFolder, HomePathCountsOnlyOnWindows)
+{
+    const QByteArray saved = qgetenv("HOMEPATH");
+    qputenv("HOMEPATH", "\\Users\\bob");
+#ifdef Q_OS_WIN
+    EXPECT_EQ(homePathVariable(), QStringLiteral("\\Users\\bob"));
+#else
+    EXPECT_TRUE(homePathVariable().isEmpty()) << "elsewhere the work folder is ~/QORVConfig";
+    EXPECT_EQ(workFolderPath(homePathVariable(), QStringLiteral("/home/bob")), QStringLiteral("/home/bob/QORVConfig"));
+#endif
+    qputenv("HOMEPATH", saved);
+}

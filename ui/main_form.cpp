@@ -1,5 +1,6 @@
 #include "ui/main_form.h"
 
+#include "config/device_name.h"
 #include "core/work_folder.h"
 #include "ui/grid_models.h"
 #include "ui/group_box.h"
@@ -293,7 +294,19 @@ void TMainForm::botonVerifyClick() { session_->update.verify(); }
 void TMainForm::botonSaltarClick() { session_->update.jump(); }
 void TMainForm::botonRecibirClick() { session_->receiveConfiguration(); }
 void TMainForm::botonEnviarClick() { session_->sendConfiguration(); }
-void TMainForm::Timer1Timer() { session_->tick(); }
+void TMainForm::Timer1Timer()
+{
+    session_->tick();
+    const int interval = session_->needsFastTick() ? 1 : kIdleTickMilliseconds;
+    if (Timer1->interval() != interval)
+        Timer1->setInterval(interval);
+}
+
+void TMainForm::tickNeeded()
+{
+    if (Timer1 && Timer1->interval() != 1)
+        Timer1->setInterval(1);
+}
 
 void TMainForm::botonHexFileClick()
 {
@@ -380,7 +393,7 @@ void TMainForm::rebuildDeviceTable()
                                           .arg(e.vendorId, 4, 16, QLatin1Char('0'))
                                           .arg(e.productId, 4, 16, QLatin1Char('0'))
                                           .toUpper());
-        deviceModel_->setText(1, row, QString::fromLatin1(e.deviceName.c_str()));
+        deviceModel_->setText(1, row, decodeDeviceName(e.deviceName));
         deviceModel_->setText(2, row, QString::number(e.serialNumber));
         deviceModel_->setText(3, row, QString::number(e.ports()));
     }
@@ -409,7 +422,7 @@ void TMainForm::rebuildMatrix()
         const DeviceEntry e = image.device(d);
         if (e.ports() == 0)
             continue;
-        const QString name = QString::fromLatin1(e.deviceName.c_str());
+        const QString name = decodeDeviceName(e.deviceName);
         matrixModel_->setText(p, 0, name);
         matrixModel_->setText(0, p, name);
         for (int k = 1; k <= e.ports(); ++k, ++p) {
@@ -452,7 +465,11 @@ void TMainForm::SGClick(const QModelIndex& index)
     } else {
         const PortRef from = image.portOwner(r - 3);
         const PortRef to = image.portOwner(c - 3);
-        image.toggleRoute(from.device, from.port, to.device, to.port);
+        // Refused only when a new entry is needed and all route slots are taken.
+        if (!image.toggleRoute(from.device, from.port, to.device, to.port)) {
+            appendLog({Msg::RouteTableFull});
+            return;
+        }
     }
     RebuildGrids();
 }

@@ -70,6 +70,8 @@ public:
     void Espaol1Click();
     void English1Click();
     void Timer1Timer();
+    // With nothing to do the tick slows to this, so an idle window costs no CPU.
+    static constexpr int kIdleTickMilliseconds = 50;
     void SGClick(const QModelIndex& index);
     void SGNClick(const QModelIndex& index);
 
@@ -82,6 +84,7 @@ public:
     void insertLogText(const QString& text) override { InsertLogText(text); }
     void setButtonEnabled(Button button, bool enabled) override;
     void rebuildGrids() override { RebuildGrids(); }
+    void tickNeeded() override;
     void showError(const LogMessage& message) override;
 
     QPushButton* botonConectar = nullptr;
