@@ -43,6 +43,21 @@ QString overview()
         text += QStringLiteral("  %1 %2\n      %3\n").arg(QLatin1String(c.name), QLatin1String(c.arguments), QLatin1String(c.summary));
     return text + QLatin1Char('\n') + QLatin1String(kExitCodes);
 }
+// Printed by hand: QCommandLineParser shows help and version in a message box
+// when a Windows process has no console window.
+void printToStdout(const QString& text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stdout);
+    std::fflush(stdout);
+}
+
+int printHelp(const QCommandLineParser& parser, int exitCode)
+{
+    QString text = parser.helpText();
+    text.replace(QCoreApplication::arguments().value(0), QStringLiteral("qorvctl"));
+    printToStdout(text);
+    return exitCode;
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -53,7 +68,8 @@ int main(int argc, char** argv)
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Configure and update the QORV USB MIDI router.\n\n") + overview());
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("One of the commands below."));
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("One of the commands listed above."),
+                                 QStringLiteral("COMMAND [ARGUMENTS]"));
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
     const QCommandLineOption jsonOption(QStringLiteral("json"), QStringLiteral("Print JSON (show, hex-info)."));
@@ -67,11 +83,13 @@ int main(int argc, char** argv)
         if (name == QLatin1String(c.name))
             command = &c;
 
-    if (parser.isSet(versionOption))
-        parser.showVersion();
+    if (parser.isSet(versionOption)) {
+        printToStdout(QStringLiteral("qorvctl %1\n").arg(QCoreApplication::applicationVersion()));
+        return kExitOk;
+    }
     if (!command) {
         if (parser.isSet(helpOption) || name.isEmpty())
-            parser.showHelp(name.isEmpty() && !parser.isSet(helpOption) ? kExitUsage : kExitOk);
+            return printHelp(parser, name.isEmpty() && !parser.isSet(helpOption) ? kExitUsage : kExitOk);
         std::fprintf(stderr, "qorvctl: unknown command '%s'; see 'qorvctl --help'\n", name.toLocal8Bit().constData());
         return kExitUsage;
     }
@@ -85,7 +103,7 @@ int main(int argc, char** argv)
         return kExitUsage;
     }
     if (parser.isSet(helpOption))
-        parser.showHelp(kExitOk);
+        return printHelp(parser, kExitOk);
     const QStringList args = parser.positionalArguments().mid(1);
     const int wanted = QString::fromLatin1(command->arguments).split(QLatin1Char(' '), Qt::SkipEmptyParts).size();
     if (args.size() != wanted) {

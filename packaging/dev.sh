@@ -1,28 +1,48 @@
 #!/usr/bin/env bash
-# One entry point for newcomers and CI: installs what is missing, builds, then
-# runs the program ("run"), the test suite ("test"), the test suite built with
-# AddressSanitizer and UndefinedBehaviorSanitizer ("sanitize"), builds the
-# Debian package ("package") or runs the benchmarks ("bench").
+# One entry point for newcomers and CI. Each command first installs the Debian
+# packages it needs (with sudo when not run as root), then:
+#   run       builds and starts the program
+#   test      builds and runs every test
+#   sanitize  runs every test built with AddressSanitizer and UndefinedBehaviorSanitizer
+#   package   builds the Debian package and checks it (lintian, desktop entry, AppStream)
+#   bench     runs the benchmarks and measures the idle window's CPU use
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 cd "$here"
 
-packages=(build-essential cmake pkg-config qt6-base-dev libhidapi-dev
-          libgtest-dev libgmock-dev libbenchmark-dev fonts-wine
-          xvfb xauth imagemagick)
+base=(build-essential cmake pkg-config qt6-base-dev libhidapi-dev libgtest-dev libgmock-dev fonts-wine)
 
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then
+        env DEBIAN_FRONTEND=noninteractive "$@"
+    elif command -v sudo >/dev/null; then
+        # sudo drops the caller's environment: pass the setting through env.
+        sudo env DEBIAN_FRONTEND=noninteractive "$@"
+    else
+        echo "dev.sh: installing packages needs root; run as root or install sudo" >&2
+        exit 1
+    fi
+}
+
+# Installs whichever of the given packages are missing, one line of output per
+# step; the package manager's own output goes to a log that is named on failure.
 install_missing() {
     local missing=()
-    for p in "${packages[@]}"; do
+    for p in "$@"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
-    echo "Installing: ${missing[*]}"
-    local sudo=()
-    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
-    "${sudo[@]}" apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    local log
+    log=$(mktemp "${TMPDIR:-/tmp}/qorv-apt.XXXXXX.log")
+    echo "Installing ${#missing[@]} packages: ${missing[*]}"
+    if ! as_root apt-get update -q >>"$log" 2>&1 \
+        || ! as_root apt-get install -y -q --no-install-recommends "${missing[@]}" >>"$log" 2>&1; then
+        echo "dev.sh: package installation failed; the full log is $log" >&2
+        tail -n 15 "$log" >&2
+        exit 1
+    fi
+    rm -f "$log"
 }
 
 build() {  # build DIR [extra cmake args...]
@@ -31,28 +51,45 @@ build() {  # build DIR [extra cmake args...]
     cmake --build "$dir" -j "$(nproc)"
 }
 
+run_tests() {  # run_tests DIR
+    QT_QPA_PLATFORM=offscreen ctest --test-dir "$1" --output-on-failure -j "$(nproc)"
+}
+
+check_package() {
+    local deb
+    deb=$(ls -t build/qorv-config_*.deb | head -n 1)
+    echo "Checking $deb"
+    lintian --fail-on error,warning "$deb" 2> >(grep -v 'running with root privileges' >&2)
+    desktop-file-validate packaging/linux/qorv-config.desktop
+    appstreamcli validate --no-net --pedantic packaging/linux/qorv-config.metainfo.xml
+    echo "Package checks passed: lintian, desktop-file-validate, appstreamcli"
+}
+
 cmd=${1:-run}
-install_missing
 case "$cmd" in
     run)
+        install_missing "${base[@]}"
         build build
         exec ./build/qorv-config ;;
     test)
+        install_missing "${base[@]}"
         build build
-        QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j "$(nproc)" ;;
+        run_tests build ;;
     sanitize)
-        build build-asan -DQORV_SANITIZE=ON -DQORV_BENCHMARKS=OFF
-        ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-            QT_QPA_PLATFORM=offscreen ctest --test-dir build-asan --output-on-failure -j "$(nproc)" ;;
+        install_missing "${base[@]}"
+        build build-asan -DQORV_SANITIZE=ON
+        ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 run_tests build-asan ;;
     package)
+        install_missing "${base[@]}" file dpkg-dev lintian desktop-file-utils appstream
         build build
-        (cd build && cpack -G DEB)
-        ls build/*.deb ;;
+        (cd build && cpack -G DEB >/dev/null)
+        check_package ;;
     bench)
-        build build
-        QT_QPA_PLATFORM=offscreen build/bench/qorv-bench-grids
-        build/bench/qorv-bench-firmware
-        bash packaging/idle-cpu.sh build/qorv-config 10 ;;
+        install_missing "${base[@]}" libbenchmark-dev
+        build build-bench -DQORV_BENCHMARKS=ON -DQORV_TESTS=OFF
+        QT_QPA_PLATFORM=offscreen build-bench/bench/qorv-bench-grids
+        build-bench/bench/qorv-bench-firmware
+        bash packaging/idle-cpu.sh build-bench/qorv-config 10 ;;
     *)
         echo "usage: $0 run|test|sanitize|package|bench" >&2; exit 2 ;;
 esac

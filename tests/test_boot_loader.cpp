@@ -4,6 +4,8 @@
 #include "link/trace.h"
 #include "sim/sim_router.h"
 
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -197,8 +199,9 @@ TEST_F(BootLoaderTest, GarbageBeforeAFrameAndOverlongRepliesNeverOverrunTheBuffe
 
 TEST(Trace, OneLinePerReportBothWays)
 {
-    const std::string path = ::testing::TempDir() + "qorv_trace.txt";
-    std::remove(path.c_str());
+    QTemporaryDir dir;  // never a shared fixed name: another user's run may own it
+    ASSERT_TRUE(dir.isValid());
+    const std::string path = dir.filePath(QStringLiteral("qorv_trace.txt")).toStdString();
     SimRouter router(SimRouter::Mode::Routes);
     SimBackend backend(router);
     FakeClock clock(1234);
