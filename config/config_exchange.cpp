@@ -24,20 +24,30 @@ void ConfigExchange::putHeader(std::uint8_t command, std::size_t offset)
     request_[3] = static_cast<std::uint8_t>(offset >> 8);
 }
 
+void ConfigExchange::discardWaiting()
+{
+    for (int i = 0; i < kDiscardLimit && link_.read(dropped_.data(), dropped_.size()) > 0; ++i) {
+    }
+}
+
+void ConfigExchange::startTransfer()
+{
+    unanswered_ = 0;
+    draining_ = false;
+    waitMilliseconds_ = kWaitMilliseconds;
+}
+
 void ConfigExchange::request(std::uint8_t length)
 {
-    std::array<std::uint8_t, 65> dropped{};
-    for (int i = 0; i < kDiscardLimit && link_.read(dropped.data(), dropped.size()) > 0; ++i) {
+    discardWaiting();
+    // After repeats, the earlier copies of the last request may still be answered,
+    // and read replies carry no offset: whatever comes within kLateReplyLimit of
+    // the last copy is dropped, so that none of it can be taken for this request.
+    while (draining_) {
+        const std::int32_t wait = static_cast<std::int32_t>(drainUntil_ - clock_.now());
+        if (wait <= 0 || link_.read(dropped_.data(), dropped_.size(), wait) <= 0)
+            draining_ = false;
     }
-    // After repeats, the replies to the earlier copies of the last request may
-    // still be on their way; they come about as late as the answered one did.
-    while (lateExpected_ > 0 && static_cast<std::int32_t>(clock_.now() - lateDeadline_) < 0) {
-        const int wait = static_cast<int>(lateDeadline_ - clock_.now());
-        if (wait <= 0 || link_.read(dropped.data(), dropped.size(), wait) <= 0)
-            break;
-        --lateExpected_;
-    }
-    lateExpected_ = 0;
     const std::uint32_t now = clock_.now();
     if (unanswered_ == 0)
         firstSent_ = now;
@@ -49,8 +59,9 @@ void ConfigExchange::requestAnswered()
 {
     if (unanswered_ > 0) {
         const std::uint32_t latency = clock_.now() - firstSent_;
-        lateExpected_ = unanswered_;
-        lateDeadline_ = lastSent_ + latency + kWaitMilliseconds;
+        waitMilliseconds_ = std::min(kLateReplyLimit, std::max(waitMilliseconds_, 2 * latency));
+        draining_ = true;
+        drainUntil_ = lastSent_ + kLateReplyLimit;
     }
     unanswered_ = 0;
 }
@@ -67,13 +78,13 @@ bool ConfigExchange::waitForReply(Reply expected)
     const std::uint32_t start = clock_.now();
     // Past the count, each read waits for the rest of the time instead of spinning.
     // The extra reads are bounded too, for a link whose waits return at once.
-    for (int reads = 0; reads < kWaitReads + static_cast<int>(kWaitMilliseconds); ++reads) {
+    for (int reads = 0; reads < kWaitReads + static_cast<int>(waitMilliseconds_); ++reads) {
         const std::uint32_t elapsed = clock_.now() - start;
         int wait = 0;
         if (reads >= kWaitReads) {
-            if (elapsed >= kWaitMilliseconds)
+            if (elapsed >= waitMilliseconds_)
                 break;
-            wait = static_cast<int>(kWaitMilliseconds - elapsed);
+            wait = static_cast<int>(waitMilliseconds_ - elapsed);
         }
         replyLength_ = link_.read(reply_.data(), reply_.size(), wait);
         if (replyLength_ > 0 && isReply(expected))
@@ -87,7 +98,7 @@ bool ConfigExchange::receiveImage(std::uint8_t* image, const Progress& progress)
 {
     std::size_t offset = 0;
     int failures = 0;
-    unanswered_ = lateExpected_ = 0;
+    startTransfer();
     while (offset < kImageSize) {
         putHeader(kReadCommand, offset);
         request(4);
@@ -118,7 +129,7 @@ bool ConfigExchange::sendImage(const std::uint8_t* image, const Progress& progre
 {
     std::size_t offset = 0;
     int failures = 0;
-    unanswered_ = lateExpected_ = 0;
+    startTransfer();
     while (offset < kImageSize) {
         putHeader(kWriteCommand, offset);
         std::memcpy(request_.data() + 4, image + offset, kWriteBlock);

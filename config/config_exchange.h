@@ -16,7 +16,8 @@ class ConfigExchange {
 public:
     // A reply wait ends with the reply, or once it has made kWaitReads reads and
     // kWaitMilliseconds have passed since the request: the count alone lasts a
-    // few milliseconds on a fast machine, far less than a router may need.
+    // few milliseconds on a fast machine, far less than a router may need. A router
+    // that proves slower gets a longer wait, up to kLateReplyLimit.
     static constexpr int kWaitReads = 10000;
     static constexpr std::uint32_t kWaitMilliseconds = 100;
     static constexpr int kMaxFailures = 4;
@@ -26,6 +27,8 @@ public:
     static constexpr std::uint8_t kWriteCommand = 'w';
     static constexpr std::uint8_t kWriteAck = 2;
     static constexpr int kDiscardLimit = 256;  // waiting reports dropped at most before a request
+    // A reply later than this after its request is taken as lost for good.
+    static constexpr std::uint32_t kLateReplyLimit = 1000;
 
     // Called with the number of image bytes transferred so far.
     using Progress = std::function<void(std::size_t done)>;
@@ -49,6 +52,8 @@ private:
     // Sends the request after dropping what is already waiting, so that a reply
     // to an earlier request can never be taken for this one.
     void request(std::uint8_t length);
+    void discardWaiting();
+    void startTransfer();
     void requestAnswered();
 
     DeviceLink& link_;
@@ -56,6 +61,7 @@ private:
     std::array<std::uint8_t, 36> request_{};
     std::array<std::uint8_t, 65> report_{};  // deliberately not cleared between requests
     std::array<std::uint8_t, 65> reply_{};
+    std::array<std::uint8_t, 65> dropped_{};
     int replyLength_ = 0;
 
     // Requests of the current offset that went unanswered in their wait: a real
@@ -63,7 +69,10 @@ private:
     int unanswered_ = 0;
     std::uint32_t firstSent_ = 0;
     std::uint32_t lastSent_ = 0;
-    // Late replies still expected before the next request, and until when.
-    int lateExpected_ = 0;
-    std::uint32_t lateDeadline_ = 0;
+    // After repeats, everything that arrives until this time is a late reply.
+    bool draining_ = false;
+    std::uint32_t drainUntil_ = 0;
+    // The wait of this transfer: kWaitMilliseconds, lengthened for a router that
+    // has shown itself slower, so that it is not asked twice for every block.
+    std::uint32_t waitMilliseconds_ = kWaitMilliseconds;
 };

@@ -6,6 +6,7 @@
 #   sanitize  runs every test built with AddressSanitizer and UndefinedBehaviorSanitizer
 #   package   builds the Debian package and checks it (lintian, desktop entry, AppStream)
 #   bench     runs the benchmarks and measures the idle window's CPU use
+#   fuzz [SECONDS]  builds the libFuzzer targets with clang and runs each for SECONDS (60)
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -90,6 +91,27 @@ case "$cmd" in
         QT_QPA_PLATFORM=offscreen build-bench/bench/qorv-bench-grids
         build-bench/bench/qorv-bench-firmware
         bash packaging/idle-cpu.sh build-bench/qorv-config 10 ;;
+    fuzz)
+        install_missing "${base[@]}" clang
+        seconds=${2:-60}
+        CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQORV_FUZZ=ON -DQORV_TESTS=OFF >/dev/null
+        cmake --build build-fuzz --target fuzzers -j "$(nproc)"
+        mkdir -p build-fuzz/findings
+        for target in firmware_file boot_update config_image config_exchange settings; do
+            mkdir -p "build-fuzz/corpus/$target"
+            dict=()
+            [ -f "fuzz/dict/$target.dict" ] && dict=(-dict="fuzz/dict/$target.dict")
+            # New inputs go to the first folder; the committed seeds stay as they are.
+            if ! ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=offscreen "build-fuzz/fuzz/fuzz_$target" \
+                    -max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="build-fuzz/findings/$target-" \
+                    "${dict[@]}" "build-fuzz/corpus/$target" "fuzz/corpus/$target" >"build-fuzz/$target.log" 2>&1; then
+                tail -n 30 "build-fuzz/$target.log" >&2
+                echo "dev.sh: fuzz target $target found a fault; the input is in build-fuzz/findings/" >&2
+                exit 1
+            fi
+            awk -v t="$target" '/stat::number_of_executed_units/ {runs=$2} /DONE/ {for (i=1;i<=NF;i++) if ($i=="cov:") cov=$(i+1)}
+                 END {printf "%-16s %10d inputs, coverage %s edges\n", t, runs, cov}' "build-fuzz/$target.log"
+        done ;;
     *)
-        echo "usage: $0 run|test|sanitize|package|bench" >&2; exit 2 ;;
+        echo "usage: $0 run|test|sanitize|package|bench|fuzz [SECONDS]" >&2; exit 2 ;;
 esac

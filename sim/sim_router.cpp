@@ -215,6 +215,8 @@ void SimRouter::bootPacket(const std::uint8_t* packet, std::size_t length)
         break;
     }
     case 5:
+        if (onJump)
+            onJump();
         // The new firmware starts: the bootloader's connection goes away and the
         // router comes back under the same IDs in routes mode.
         mode = Mode::Routes;

@@ -50,6 +50,8 @@ public:
     // What a read with a time-out does while nothing is ready: a test advances its
     // fake clock here. Without it such a read returns at once.
     std::function<void(std::uint32_t milliseconds)> wait;
+    // Called when a Jump arrives, before the router restarts (for checks of the flash).
+    std::function<void()> onJump;
 
     // What the tool did, for tests.
     std::vector<std::array<std::uint8_t, kReportSize>> written;

@@ -1,0 +1,125 @@
+// The bootloader transport and a whole update: the fuzzer's bytes arrive as
+// 64-byte input reports among the simulated router's own replies while the tick
+// runs. The Jump may go out only over a flash that equals the image in the
+// verified range, and every update ends.
+#include "core/session.h"
+#include "fuzz_support.h"
+#include "link/clock.h"
+#include "sim/sim_router.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+class SilentView final : public SessionView {
+public:
+    void appendLog(const LogMessage& message) override { sawUpdated = sawUpdated || message.id == Msg::Updated; }
+    void insertLogText(const QString&) override {}
+    void setButtonEnabled(Button, bool) override {}
+    void rebuildGrids() override {}
+    void showError(const LogMessage&) override {}
+    bool sawUpdated = false;
+};
+
+// An Intel HEX record line with its checksum.
+std::string record(std::uint8_t type, std::uint16_t address, const std::vector<std::uint8_t>& bytes)
+{
+    std::vector<std::uint8_t> all = {static_cast<std::uint8_t>(bytes.size()), static_cast<std::uint8_t>(address >> 8),
+                                     static_cast<std::uint8_t>(address), type};
+    all.insert(all.end(), bytes.begin(), bytes.end());
+    std::uint8_t sum = 0;
+    for (std::uint8_t b : all)
+        sum = static_cast<std::uint8_t>(sum + b);
+    all.push_back(static_cast<std::uint8_t>(-sum));
+    std::string line = ":";
+    static const char digits[] = "0123456789ABCDEF";
+    for (std::uint8_t b : all) {
+        line += digits[b >> 4];
+        line += digits[b & 15];
+    }
+    return line + "\r\n";
+}
+
+// A small firmware, written once for the whole run.
+const std::filesystem::path& firmwareFile()
+{
+    static QTemporaryDir dir;
+    static const std::filesystem::path path = [] {
+        std::string text = "QORV-Marbeno Soft\r\n" + record(4, 0, {0x1D, 0x00});
+        for (int i = 0; i < 24; ++i) {
+            std::vector<std::uint8_t> bytes(16);
+            for (int b = 0; b < 16; ++b)
+                bytes[b] = static_cast<std::uint8_t>(i * 16 + b);
+            text += record(0, static_cast<std::uint16_t>(0x1000 + 16 * i), bytes);
+        }
+        text += record(1, 0, {});
+        const QString file = dir.filePath(QStringLiteral("fw.hex"));
+        QFile out(file);
+        out.open(QIODevice::WriteOnly);
+        out.write(text.data(), static_cast<qint64>(text.size()));
+        return std::filesystem::path(file.toStdU16String());
+    }();
+    return path;
+}
+
+constexpr int kTickLimit = 40000;       // ticks of 10 ms: longer than any update with its retries
+constexpr std::uint32_t kTickMilliseconds = 10;
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    if (size < 1)
+        return 0;
+    // The first byte spaces the injected reports; the rest are their bytes.
+    const int every = 1 + data[0] % 16;
+    std::vector<std::vector<std::uint8_t>> reports;
+    for (std::size_t at = 1; at < size; at += kReportDataSize)
+        reports.emplace_back(data + at, data + std::min(size, at + kReportDataSize));
+
+    SimRouter router(SimRouter::Mode::Update);
+    SimBackend backend(router);
+    FakeClock clock;
+    SilentView view;
+    Session session(backend, clock, view);
+    bool jumped = false;
+    router.onJump = [&] {
+        // Judged against the image the tool verified with.
+        ImageRange range;
+        CHexManager& hex = session.boot.hexManager();
+        FUZZ_CHECK(hex.BuildImage(range));
+        FUZZ_CHECK(range.length > 0);
+        FUZZ_CHECK(std::equal(router.flash.begin() + range.start, router.flash.begin() + range.start + range.length,
+                              hex.flashImage() + range.start));
+        jumped = true;
+    };
+
+    session.connect();
+    for (int i = 0; i < 5; ++i) {
+        session.tick();
+        clock.advance(kTickMilliseconds);
+    }
+    const std::filesystem::path& file = firmwareFile();
+    session.update.chooseFile(&file, QString());
+    session.update.startUpdate();
+
+    std::size_t next = 0;
+    int ticks = 0;
+    for (; ticks < kTickLimit; ++ticks) {
+        if (next < reports.size() && ticks % every == 0)
+            router.pushReport(reports[next++]);
+        session.tick();
+        clock.advance(kTickMilliseconds);
+        const bool running = session.state.mode != SessionMode::Idle || session.update.updateAll() || session.reconnecting();
+        if (!running && next >= reports.size())
+            break;
+    }
+    FUZZ_CHECK(ticks < kTickLimit);  // every update ends: success, failure or stop
+    FUZZ_CHECK(!jumped || view.sawUpdated);
+    return 0;
+}
