@@ -110,7 +110,7 @@ public:
         verified = verified || m.id == Msg::VerifyComplete;
     }
     void insertLogText(const QString&) override {}
-    void setButtonEnabled(Button, bool) override {}
+    void statusChanged(const RouterStatus&) override {}
     void rebuildGrids() override {}
     void showError(const LogMessage&) override {}
     Msg last = Msg::Offline;
@@ -132,8 +132,8 @@ void reportUpdateTicks()
     for (int i = 0; i < 3; ++i)
         session.tick();
     const std::filesystem::path file = fsPath(firmwarePath());
-    session.update.chooseFile(&file, firmwarePath());
-    session.update.startUpdate();
+    session.chooseFirmware(&file, firmwarePath());
+    session.startUpdate();
     long ticks = 0;
     std::size_t programPackets = 0;
     long programmingTicks = 0;

@@ -29,7 +29,7 @@ struct Program {
         options.programFolder = home.path();
         form = std::make_unique<TMainForm>(options);
         form->Timer1->stop();
-        form->session().image = largestConfiguration();
+        form->session().setImage(largestConfiguration());
         form->RebuildGrids();
         form->show();
         QApplication::processEvents();

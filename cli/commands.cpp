@@ -6,9 +6,9 @@
 #include "config/config_files.h"
 #include "core/session.h"
 #include "firmware/hex_manager.h"
-#include "firmware/verify_payload.h"
+#include "link/boot_commands.h"
 #include "link/clock.h"
-#include "ui/texts.h"
+#include "text/texts.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -29,18 +29,18 @@ void print(std::FILE* stream, const QString& text)
     std::fflush(stream);
 }
 
-bool readConfiguration(const QString& path, ConfigImage& image, std::FILE* err)
+// The one reader of configuration files, strict here: the file's size is told
+// and returned, -1 when it cannot be read.
+qint64 readConfiguration(const QString& path, ConfigImage& image, std::FILE* err)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        print(err, QStringLiteral("qorvctl: cannot read %1: %2\n").arg(path, file.errorString()));
-        return false;
+    const qint64 size = imageFileSize(path);
+    if (size < 0 || readImageFile(path, image) < 0) {
+        print(err, QStringLiteral("qorvctl: cannot read %1\n").arg(path));
+        return -1;
     }
-    if (file.size() != static_cast<qint64>(kImageSize))
-        print(err, QStringLiteral("qorvctl: warning: %1 holds %2 bytes, not %3\n").arg(path).arg(file.size()).arg(kImageSize));
-    file.close();
-    readImageFile(path, image);
-    return true;
+    if (size != static_cast<qint64>(kImageSize))
+        print(err, QStringLiteral("qorvctl: warning: %1 holds %2 bytes, not %3\n").arg(path).arg(size).arg(kImageSize));
+    return size;
 }
 
 QString hexNumber(std::uint32_t value, int digits)
@@ -84,31 +84,27 @@ private:
     int lastTenth_ = -1;
 };
 
-// Prints the session's messages in English, as the window would log them.
+// Prints the session's messages in English, as the window would log them, and
+// keeps the status the session publishes.
 class ConsoleView final : public SessionView {
 public:
     explicit ConsoleView(std::FILE* stream) : stream_(stream) {}
 
     void appendLog(const LogMessage& message) override
     {
-        seen.insert(message.id);
-        last.push_back(message);
         if (echo)
             print(stream_, messageText(message, UiLanguage::English).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).trimmed()
                                + QLatin1Char('\n'));
     }
     void insertLogText(const QString&) override {}
-    void setButtonEnabled(Button, bool) override {}
+    void statusChanged(const RouterStatus& published) override { status = published; }
     void rebuildGrids() override {}
     void showError(const LogMessage& message) override { print(stream_, messageText(message, UiLanguage::English) + '\n'); }
     void commandGaveUp(std::uint8_t command) override { gaveUp = command; }
 
-    bool saw(Msg id) const { return seen.count(id) > 0; }
-
     bool echo = false;
     std::uint8_t gaveUp = 0;
-    std::set<Msg> seen;
-    std::vector<LogMessage> last;
+    RouterStatus status;
 
 private:
     std::FILE* stream_;
@@ -116,18 +112,23 @@ private:
 
 enum class RouterMode { Absent, Routes, Update, Silent };
 
+QString versionText(const RouterStatus& status)
+{
+    return QStringLiteral("%1.%2").arg(status.firmwareMajor).arg(status.firmwareMinor, 2, 10, QLatin1Char('0'));
+}
+
 // Opens the router and asks which firmware answers, as the window's connect button does.
 RouterMode probe(Session& session, ConsoleView& view, const RouterAccess& access)
 {
     if (!session.ConnectDevice())
         return RouterMode::Absent;
-    session.update.queueVersion();
+    session.queueVersion();
     const std::uint32_t start = access.clock->now();
     while (access.clock->now() - start < kProbeMilliseconds) {
         session.tick();
-        if (view.saw(Msg::RoutesMode))
+        if (view.status.mode == RouterStatus::Mode::Routes)
             return RouterMode::Routes;
-        if (view.saw(Msg::UpdateMode))
+        if (view.status.mode == RouterStatus::Mode::Update)
             return RouterMode::Update;
         if (view.gaveUp)
             return RouterMode::Silent;
@@ -174,7 +175,7 @@ namespace Commands {
 int show(const QString& path, bool json, std::FILE* out, std::FILE* err)
 {
     ConfigImage image;
-    if (!readConfiguration(path, image, err))
+    if (readConfiguration(path, image, err) < 0)
         return kExitFile;
     if (json)
         print(out, QString::fromUtf8(QJsonDocument(ConfigText::toJson(image)).toJson(QJsonDocument::Indented)));
@@ -186,7 +187,7 @@ int show(const QString& path, bool json, std::FILE* out, std::FILE* err)
 int diff(const QString& first, const QString& second, std::FILE* out, std::FILE* err)
 {
     ConfigImage a, b;
-    if (!readConfiguration(first, a, err) || !readConfiguration(second, b, err))
+    if (readConfiguration(first, a, err) < 0 || readConfiguration(second, b, err) < 0)
         return kExitFile;
     const ConfigText::Difference difference = ConfigText::diff(a, b);
     print(out, ConfigText::describe(difference));
@@ -213,7 +214,7 @@ int hexInfo(const QString& path, bool json, std::FILE* out, std::FILE* err)
     }
     const ImageRange& range = check.range;
     QStringList payload;
-    for (std::uint8_t byte : verifyPayload(range))
+    for (std::uint8_t byte : encodeVerifyPayload(range))
         payload << QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')).toUpper();
     if (json) {
         print(out, QString::fromUtf8(QJsonDocument(QJsonObject{
@@ -250,7 +251,7 @@ int receive(const QString& path, const RouterAccess& access)
     if (const int error = modeError(probe(c.session, c.view, access), RouterMode::Routes, access))
         return error;
     ConfigImage image;
-    ConfigExchange exchange(c.session.link, *access.clock);
+    ConfigExchange exchange(c.session.link(), *access.clock);
     Progress progress(access, QStringLiteral("receive"), kImageSize);
     const bool done = exchange.receiveImage(image.rawBytes(), [&](std::size_t n) { progress.update(n); });
     progress.finish();
@@ -268,24 +269,23 @@ int receive(const QString& path, const RouterAccess& access)
 
 int send(const QString& path, const RouterAccess& access)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        print(access.err, QStringLiteral("qorvctl: cannot read %1: %2\n").arg(path, file.errorString()));
+    ConfigImage image;
+    const qint64 size = imageFileSize(path);
+    if (size < 0 || readImageFile(path, image) < 0) {
+        print(access.err, QStringLiteral("qorvctl: cannot read %1\n").arg(path));
         return kExitFile;
     }
-    const QByteArray bytes = file.readAll();
-    if (bytes.size() != static_cast<qsizetype>(kImageSize)) {
+    if (size != static_cast<qint64>(kImageSize)) {
         print(access.err, QStringLiteral("qorvctl: %1 holds %2 bytes; a configuration is exactly %3 bytes. Nothing was sent.\n")
-                              .arg(path).arg(bytes.size()).arg(kImageSize));
+                              .arg(path).arg(size).arg(kImageSize));
         return kExitFile;
     }
     Connection c(access);
     if (const int error = modeError(probe(c.session, c.view, access), RouterMode::Routes, access))
         return error;
-    ConfigExchange exchange(c.session.link, *access.clock);
+    ConfigExchange exchange(c.session.link(), *access.clock);
     Progress progress(access, QStringLiteral("send"), kImageSize);
-    const bool done = exchange.sendImage(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                                         [&](std::size_t n) { progress.update(n); });
+    const bool done = exchange.sendImage(image.rawBytes(), [&](std::size_t n) { progress.update(n); });
     progress.finish();
     if (!done) {
         print(access.err, QStringLiteral("qorvctl: the router stopped answering; its configuration may be partly written\n"));
@@ -305,37 +305,34 @@ int update(const QString& path, const RouterAccess& access)
     Connection c(access);
     if (const int error = modeError(probe(c.session, c.view, access), RouterMode::Update, access))
         return error;
-    const LogMessage version = c.view.last.back();
-    print(access.out, QStringLiteral("Router firmware version %1\n")
-                          .arg(messageText(version, UiLanguage::English).section(QStringLiteral(": "), 1)));
+    print(access.out, QStringLiteral("Router firmware version %1\n").arg(versionText(c.view.status)));
 
     const std::filesystem::path file(path.toStdU16String());
-    c.session.update.chooseFile(&file, path);
-    if (!c.view.saw(Msg::HexFileAccepted)) {
-        const LogMessage& reason = c.view.last.back();
+    c.session.chooseFirmware(&file, path);
+    if (!c.view.status.fileAccepted) {
+        const FirmwareCheck& check = c.session.firmwareCheck();
         print(access.err, QStringLiteral("qorvctl: %1 is not a valid firmware for QORV%2\n")
-                              .arg(path, reason.id == Msg::FirmwareProblem
-                                             ? QStringLiteral(". ") + messageText(reason, UiLanguage::English)
-                                             : QString()));
+                              .arg(path, check.ok() ? QString() : QStringLiteral(". ") + firmwareProblemText(check, UiLanguage::English)));
         return kExitFile;
     }
 
     c.view.echo = !access.terminal;
-    c.session.update.startUpdate();
+    c.session.startUpdate();
     Progress progress(access, QStringLiteral("update"), total);
     const std::uint32_t start = access.clock->now();
     // Done once the router has been looked for after the Jump, found or not.
-    while (!c.view.saw(Msg::Updated) || c.session.reconnecting()) {
-        if (c.view.saw(Msg::VerifyFailed)) {
+    while (c.view.status.outcome != RouterStatus::Outcome::Updated || c.view.status.reconnecting) {
+        const RouterStatus& status = c.view.status;
+        if (status.outcome == RouterStatus::Outcome::VerifyFailed) {
             progress.finish();
             print(access.err, QStringLiteral("qorvctl: verification failed (%1); the new firmware was not started\n")
-                                  .arg(messageText(c.view.last[c.view.last.size() - 2], UiLanguage::English)));
+                                  .arg(messageText({Msg::CrcLine, status.routerCrc, status.toolCrc}, UiLanguage::English)));
             return kExitVerifyFailed;
         }
-        if (c.view.saw(Msg::UpdateStopped)) {
+        if (status.outcome == RouterStatus::Outcome::Stopped) {
             progress.finish();
             print(access.err, QStringLiteral("qorvctl: %1 (command %2 given up after its retries)\n")
-                                  .arg(messageText(c.view.last.back(), UiLanguage::English))
+                                  .arg(messageText({Msg::UpdateStopped, static_cast<int>(status.stop)}, UiLanguage::English))
                                   .arg(c.view.gaveUp));
             return kExitNoAnswer;
         }
@@ -345,13 +342,13 @@ int update(const QString& path, const RouterAccess& access)
             return kExitNoAnswer;
         }
         c.session.tick();
-        progress.update(c.view.saw(Msg::FirmwareSent) ? total : c.session.boot.programmedRecords());
+        progress.update(c.session.transport().programmedRecords());
         access.pause();
     }
     progress.finish();
     print(access.out, QStringLiteral("QORV updated; %1\n")
-                          .arg(c.session.link.isOpen() ? QStringLiteral("the router is connected again")
-                                                       : QStringLiteral("the router has not come back")));
+                          .arg(c.session.isOpen() ? QStringLiteral("the router is connected again")
+                                                  : QStringLiteral("the router has not come back")));
     return kExitOk;
 }
 
@@ -399,7 +396,7 @@ int doctor(const RouterAccess& access)
         break;
     case RouterMode::Update:
         say(QStringLiteral("The router answers in update mode (bootloader running), firmware version %1.")
-                .arg(messageText(c.view.last.back(), UiLanguage::English).section(QStringLiteral(": "), 1)));
+                .arg(versionText(c.view.status)));
         break;
     }
     return result;

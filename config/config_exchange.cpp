@@ -1,5 +1,6 @@
 #include "config/config_exchange.h"
 
+#include "config/config_request.h"
 #include "link/clock.h"
 #include "link/device_link.h"
 
@@ -14,14 +15,6 @@ void ConfigExchange::sendConfigRequest(const std::uint8_t* request, std::uint8_t
     report_[1] = length;
     std::memcpy(report_.data() + 2, request, length);
     link_.write(report_.data());
-}
-
-void ConfigExchange::putHeader(std::uint8_t command, std::size_t offset)
-{
-    request_[0] = 0x01;
-    request_[1] = command;
-    request_[2] = static_cast<std::uint8_t>(offset);
-    request_[3] = static_cast<std::uint8_t>(offset >> 8);
 }
 
 void ConfigExchange::discardWaiting()
@@ -70,7 +63,7 @@ bool ConfigExchange::isReply(Reply expected) const
 {
     if (expected == Reply::Read)
         return reply_[0] != 0;
-    return reply_[0] == kWriteAck;
+    return reply_[0] == ConfigRequest::kWriteAck;
 }
 
 bool ConfigExchange::waitForReply(Reply expected)
@@ -100,13 +93,12 @@ bool ConfigExchange::receiveImage(std::uint8_t* image, const Progress& progress)
     int failures = 0;
     startTransfer();
     while (offset < kImageSize) {
-        putHeader(kReadCommand, offset);
-        request(4);
+        request(static_cast<std::uint8_t>(ConfigRequest::encodeHeader(request_.data(), ConfigRequest::kRead, offset)));
         if (waitForReply(Reply::Read)) {
             requestAnswered();
             // Never more than a reply can carry, than the report held, or than the image has room for.
             const std::size_t carried = std::min<std::size_t>(
-                {reply_[0], kMaxReadReply, static_cast<std::size_t>(replyLength_ - 1), kImageSize - offset});
+                {reply_[0], ConfigRequest::kMaxReadReply, static_cast<std::size_t>(replyLength_ - 1), kImageSize - offset});
             // A reply that brings no image byte is no reply: counting it as one
             // would reset the failures and ask for the same offset for ever.
             if (carried > 0) {
@@ -131,16 +123,15 @@ bool ConfigExchange::sendImage(const std::uint8_t* image, const Progress& progre
     int failures = 0;
     startTransfer();
     while (offset < kImageSize) {
-        putHeader(kWriteCommand, offset);
-        std::memcpy(request_.data() + 4, image + offset, kWriteBlock);
-        request(4 + kWriteBlock);
+        const std::size_t header = ConfigRequest::encodeHeader(request_.data(), ConfigRequest::kWrite, offset);
+        std::memcpy(request_.data() + header, image + offset, ConfigRequest::kWriteBlock);
+        request(static_cast<std::uint8_t>(header + ConfigRequest::kWriteBlock));
         if (waitForReply(Reply::WriteAck)) {
             requestAnswered();
-            const std::size_t acknowledged = static_cast<std::size_t>(reply_[1] | reply_[2] << 8);
             // Only an acknowledgement of this very block moves on; any other is a
             // failure of the block, which is sent again.
-            if (acknowledged == offset + kWriteBlock) {
-                offset += kWriteBlock;
+            if (ConfigRequest::ackOffset(reply_.data()) == offset + ConfigRequest::kWriteBlock) {
+                offset += ConfigRequest::kWriteBlock;
                 failures = 0;
                 if (progress)
                     progress(offset);

@@ -21,11 +21,6 @@ public:
     static constexpr int kWaitReads = 10000;
     static constexpr std::uint32_t kWaitMilliseconds = 100;
     static constexpr int kMaxFailures = 4;
-    static constexpr std::size_t kWriteBlock = 32;
-    static constexpr std::size_t kMaxReadReply = 63;
-    static constexpr std::uint8_t kReadCommand = 'r';
-    static constexpr std::uint8_t kWriteCommand = 'w';
-    static constexpr std::uint8_t kWriteAck = 2;
     static constexpr int kDiscardLimit = 256;  // waiting reports dropped at most before a request
     // A reply later than this after its request is taken as lost for good.
     static constexpr std::uint32_t kLateReplyLimit = 1000;
@@ -48,7 +43,6 @@ private:
     enum class Reply { Read, WriteAck };
     bool waitForReply(Reply expected);
     bool isReply(Reply expected) const;
-    void putHeader(std::uint8_t command, std::size_t offset);
     // Sends the request after dropping what is already waiting, so that a reply
     // to an earlier request can never be taken for this one.
     void request(std::uint8_t length);

@@ -5,12 +5,18 @@
 #include <QFile>
 #include <QSaveFile>
 
-void readImageFile(const QString& path, ConfigImage& image)
+qint64 readImageFile(const QString& path, ConfigImage& image)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return;
-    file.read(reinterpret_cast<char*>(image.rawBytes()), kImageSize);
+        return -1;
+    return file.read(reinterpret_cast<char*>(image.rawBytes()), kImageSize);
+}
+
+qint64 imageFileSize(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.size() : -1;
 }
 
 bool writeImageFile(const QString& path, const ConfigImage& image)

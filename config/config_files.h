@@ -5,8 +5,12 @@ class ConfigImage;
 
 // A configuration file is exactly the image's 4096 bytes, nothing else.
 
-// Reads up to 4096 bytes over the start of the image. A missing or short file
-// leaves the bytes it does not supply as they were; nothing is reported.
-void readImageFile(const QString& path, ConfigImage& image);
+// Reads up to 4096 bytes over the start of the image and returns how many it
+// read, -1 when the file cannot be opened. A missing or short file leaves the
+// bytes it does not supply as they were. The window stays silent about it by
+// choice; the command line is strict.
+qint64 readImageFile(const QString& path, ConfigImage& image);
+// The file's size when it can be read, -1 otherwise (a file longer than an image is read in part).
+qint64 imageFileSize(const QString& path);
 // Replaces the file atomically; false when it could not be written, the old file then intact.
 bool writeImageFile(const QString& path, const ConfigImage& image);

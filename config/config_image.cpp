@@ -10,7 +10,7 @@ std::uint32_t u32(const std::uint8_t* p)
     return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8
         | static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
-constexpr int kMaskOffset = 2;
+constexpr int kMaskOffset = RouteField::kMasks;
 } // namespace
 
 ConfigImage ConfigImage::empty()
@@ -34,7 +34,7 @@ int ConfigImage::deviceCount() const
 
 int ConfigImage::portsOf(int d) const
 {
-    const std::uint8_t count = deviceSlot(d)[10];
+    const std::uint8_t count = deviceSlot(d)[DeviceField::kPortCount];
     return count > kMaxPorts ? kMaxPorts : count;
 }
 
@@ -53,15 +53,34 @@ DeviceEntry ConfigImage::device(int d) const
     if (d < 0 || d >= static_cast<int>(kDeviceSlots))
         return e;
     const std::uint8_t* p = deviceSlot(d);
-    e.vendorId = u16(p);
-    e.productId = u16(p + 2);
-    e.serialNumber = u32(p + 4);
-    e.midiOutMask = p[8];
-    e.midiInMask = p[9];
-    e.portCount = p[10];
-    const char* name = reinterpret_cast<const char*>(p + 11);
+    e.vendorId = u16(p + DeviceField::kVendorId);
+    e.productId = u16(p + DeviceField::kProductId);
+    e.serialNumber = u32(p + DeviceField::kSerialNumber);
+    e.midiOutMask = p[DeviceField::kMidiOutMask];
+    e.midiInMask = p[DeviceField::kMidiInMask];
+    e.portCount = p[DeviceField::kPortCount];
+    const char* name = reinterpret_cast<const char*>(p + DeviceField::kName);
     e.deviceName.assign(name, strnlen(name, kDeviceNameSize));
     return e;
+}
+
+void ConfigImage::setDevice(int slot, const DeviceEntry& e)
+{
+    if (slot < 0 || slot >= static_cast<int>(kDeviceSlots))
+        return;
+    std::uint8_t* p = deviceSlot(slot);
+    std::memset(p, 0, kDeviceEntrySize);
+    auto put = [](std::uint8_t* at, std::uint32_t value, int bytes) {
+        for (int b = 0; b < bytes; ++b)
+            at[b] = static_cast<std::uint8_t>(value >> (8 * b));
+    };
+    put(p + DeviceField::kVendorId, e.vendorId, 2);
+    put(p + DeviceField::kProductId, e.productId, 2);
+    put(p + DeviceField::kSerialNumber, e.serialNumber, 4);
+    p[DeviceField::kMidiOutMask] = e.midiOutMask;
+    p[DeviceField::kMidiInMask] = e.midiInMask;
+    p[DeviceField::kPortCount] = e.portCount;
+    std::memcpy(p + DeviceField::kName, e.deviceName.data(), std::min(e.deviceName.size(), kDeviceNameSize - 1));
 }
 
 int ConfigImage::globalPort(int d, int k) const
@@ -150,16 +169,39 @@ bool ConfigImage::toggleRoute(int s, int j, int t, int k)
     return false;
 }
 
+bool ConfigImage::toggle(const Route& route)
+{
+    const bool fromRouter = route.source == Route::kRouter;
+    const bool toRouter = route.destination == Route::kRouter;
+    if (fromRouter && toRouter) {
+        toggleMidiThru();
+        return true;
+    }
+    const PortRef from = fromRouter ? PortRef{} : portOwner(route.source);
+    const PortRef to = toRouter ? PortRef{} : portOwner(route.destination);
+    if ((!fromRouter && from.device < 0) || (!toRouter && to.device < 0))
+        return false;
+    if (fromRouter) {
+        toggleFromMidiIn(to.device, to.port);
+        return true;
+    }
+    if (toRouter) {
+        toggleToMidiOut(from.device, from.port);
+        return true;
+    }
+    return toggleRoute(from.device, from.port, to.device, to.port);
+}
+
 void ConfigImage::toggleToMidiOut(int d, int j)
 {
     if (d >= 0 && d < static_cast<int>(kDeviceSlots) && j >= 0 && j < kMaxPorts)
-        deviceSlot(d)[8] ^= static_cast<std::uint8_t>(1u << j);
+        deviceSlot(d)[DeviceField::kMidiOutMask] ^= static_cast<std::uint8_t>(1u << j);
 }
 
 void ConfigImage::toggleFromMidiIn(int d, int k)
 {
     if (d >= 0 && d < static_cast<int>(kDeviceSlots) && k >= 0 && k < kMaxPorts)
-        deviceSlot(d)[9] ^= static_cast<std::uint8_t>(1u << k);
+        deviceSlot(d)[DeviceField::kMidiInMask] ^= static_cast<std::uint8_t>(1u << k);
 }
 
 void ConfigImage::toggleMidiThru()

@@ -19,6 +19,24 @@ constexpr std::uint16_t kDeviceTerminator = 0xFFFF;
 constexpr std::uint8_t kRouteTerminator = 255;
 constexpr std::uint8_t kMidiThruOffBit = 0x01;
 
+// Where each field of a 32-byte device entry lies; multi-byte fields are little-endian.
+namespace DeviceField {
+constexpr std::size_t kVendorId = 0;
+constexpr std::size_t kProductId = 2;
+constexpr std::size_t kSerialNumber = 4;
+constexpr std::size_t kMidiOutMask = 8;
+constexpr std::size_t kMidiInMask = 9;
+constexpr std::size_t kPortCount = 10;
+constexpr std::size_t kName = 11;  // kDeviceNameSize bytes, NUL-padded
+} // namespace DeviceField
+
+// A route entry: source slot, destination slot, then one mask per source port.
+namespace RouteField {
+constexpr std::size_t kSource = 0;
+constexpr std::size_t kDestination = 1;
+constexpr std::size_t kMasks = 2;
+} // namespace RouteField
+
 struct DeviceEntry {
     std::uint16_t vendorId = 0;
     std::uint16_t productId = 0;
@@ -65,12 +83,19 @@ public:
     void forEachRoute(const std::function<void(const Route&)>& visitor) const;
     bool midiThruOff() const { return bytes_[kFlagsOffset] & kMidiThruOffBit; }
 
+    // Switches one route of any kind: MIDI thru, from the router's MIDI In, to its
+    // MIDI Out, or between two ports. False when nothing changed: a port that does
+    // not exist, or a new entry needed while all 300 slots are in use.
+    bool toggle(const Route& route);
     // False (and nothing changed) when a new entry is needed and all 300 slots are in use.
     bool toggleRoute(int s, int j, int t, int k);
     void toggleToMidiOut(int d, int j);
     void toggleFromMidiIn(int d, int k);
     void toggleMidiThru();
     void removeDevice(int d);
+
+    // Writes one device entry into a slot, the name cut to fit with its NUL.
+    void setDevice(int slot, const DeviceEntry& entry);
 
     // Raw record access, for tests and tools that build images.
     std::uint8_t* deviceSlot(int slot) { return bytes_.data() + slot * kDeviceEntrySize; }

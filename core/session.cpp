@@ -7,11 +7,11 @@
 #include <QDir>
 
 Session::Session(HidBackend& backend, MillisecondClock& clock, SessionView& view, Trace* trace)
-    : link(backend, trace), boot(link, clock, *this), update(boot, view, state), view_(view), clock_(clock)
+    : view_(view), clock_(clock), link_(backend, trace), boot_(link_, clock, *this, hex_), update_(boot_, hex_, *this)
 {
     for (int slot = 0; slot < kColorCount; ++slot)
-        colors[slot] = Settings::defaultColor(slot);
-    boot.ClearTransmit();
+        colors_[slot] = Settings::defaultColor(slot);
+    boot_.ClearTransmit();
 }
 
 Session::~Session() = default;
@@ -34,7 +34,7 @@ QString Session::settingsPath() const
 
 void Session::loadSettings()
 {
-    settings_->readColorTable(colors);
+    settings_->readColorTable(colors_);
 }
 
 int Session::storedLanguage() const
@@ -44,14 +44,14 @@ int Session::storedLanguage() const
 
 void Session::loadLastConfiguration()
 {
-    readImageFile(lastConfigPath(), image);
+    readImageFile(lastConfigPath(), image_);
 }
 
 bool Session::setColor(int slot, std::uint32_t color)
 {
     if (slot < 0 || slot >= kColorCount)
         return false;
-    colors[slot] = color;
+    colors_[slot] = color;
     if (settings_ && settings_->writeColor(slot, color))
         return true;
     view_.showError({Msg::UnableToWrite, settingsPath()});
@@ -65,20 +65,31 @@ bool Session::setLanguage(UiLanguage newLanguage)
         view_.showError({Msg::UnableToWrite, settingsPath()});
         return false;
     }
-    language = newLanguage;
+    language_ = newLanguage;
     return true;
+}
+
+void Session::publish()
+{
+    status_.linkOpen = link_.isOpen();
+    status_.reconnecting = reconnecting_;
+    status_.fileAccepted = update_.fileAccepted();
+    if (status_ == published_)
+        return;
+    published_ = status_;
+    view_.statusChanged(status_);
 }
 
 void Session::announceLink(bool open)
 {
     view_.appendLog({open ? Msg::Connected : Msg::Offline});
-    view_.setButtonEnabled(Button::Recibir, open);
-    view_.setButtonEnabled(Button::Enviar, open);
+    status_.exchangeReady = open;
+    publish();
 }
 
 bool Session::ConnectDevice()
 {
-    const bool open = link.open();
+    const bool open = link_.open();
     announceLink(open);
     return open;
 }
@@ -86,34 +97,34 @@ bool Session::ConnectDevice()
 void Session::connect()
 {
     reconnecting_ = false;
-    if (link.isOpen())
-        link.close();
+    if (link_.isOpen())
+        link_.close();
     if (ConnectDevice())
-        update.queueVersion();
+        update_.queueVersion();
+    publish();
 }
 
 bool Session::starOnTick()
 {
-    if (state.progressDelay != 0) {
-        --state.progressDelay;
+    if (progressDelay_ != 0) {
+        --progressDelay_;
         return false;
     }
     view_.insertLogText(QStringLiteral("*"));
-    state.progressDelay = kProgressDelay;
+    progressDelay_ = kProgressDelay;
     return true;
 }
 
 void Session::tick()
 {
-    switch (state.mode) {
+    switch (mode_) {
     case SessionMode::RoutesModeSeen:
         view_.appendLog({Msg::RoutesMode});
-        state.mode = SessionMode::Idle;
-        view_.setButtonEnabled(Button::Recibir, true);
-        view_.setButtonEnabled(Button::Enviar, true);
-        view_.setButtonEnabled(Button::HexFile, false);
-        view_.setButtonEnabled(Button::Todo, false);
-        boot.ClearTransmit();
+        mode_ = SessionMode::Idle;
+        status_.mode = RouterStatus::Mode::Routes;
+        status_.exchangeReady = true;
+        update_.routesModeSeen();
+        boot_.ClearTransmit();
         break;
     case SessionMode::UpdateProgress:
         starOnTick();
@@ -121,8 +132,8 @@ void Session::tick()
     case SessionMode::CopyProgress:
         if (!starOnTick())
             break;
-        if (state.copyCountdown != 0) {
-            --state.copyCountdown;
+        if (copyCountdown_ != 0) {
+            --copyCountdown_;
             break;
         }
         finishUpdate();
@@ -132,10 +143,17 @@ void Session::tick()
     }
     if (reconnecting_)
         retryReconnect();
-    if (link.isOpen()) {
-        boot.PollReceive();
-        boot.ServiceTransmit();
+    if (link_.isOpen()) {
+        boot_.PollReceive();
+        boot_.ServiceTransmit();
     }
+    publish();
+}
+
+bool Session::needsFastTick() const
+{
+    return mode_ != SessionMode::Idle || reconnecting_ || boot_.attemptsLeft() > 0
+        || boot_.transmitState() == CBootLoader::TransmitState::Waiting;
 }
 
 // The count-down is over, but a real router may still be copying its flash: it is
@@ -143,17 +161,18 @@ void Session::tick()
 void Session::finishUpdate()
 {
     view_.appendLog({Msg::Updated});
-    view_.setButtonEnabled(Button::HexFile, false);
-    view_.setButtonEnabled(Button::Todo, false);
-    state.mode = SessionMode::Idle;
-    if (link.isOpen())
-        link.close();
-    if (link.open()) {
+    status_.mode = RouterStatus::Mode::Routes;
+    status_.updateRunning = false;
+    status_.outcome = RouterStatus::Outcome::Updated;
+    update_.routesModeSeen();
+    mode_ = SessionMode::Idle;
+    if (link_.isOpen())
+        link_.close();
+    if (link_.open()) {
         announceLink(true);
         return;
     }
-    view_.setButtonEnabled(Button::Recibir, false);
-    view_.setButtonEnabled(Button::Enviar, false);
+    status_.exchangeReady = false;
     reconnecting_ = true;
     reconnectStarted_ = clock_.now();
     nextReconnect_ = reconnectStarted_ + kReconnectInterval;
@@ -164,7 +183,7 @@ void Session::retryReconnect()
     const std::uint32_t now = clock_.now();
     if (static_cast<std::int32_t>(now - nextReconnect_) < 0)
         return;
-    const bool open = link.open();
+    const bool open = link_.open();
     if (open || now - reconnectStarted_ >= kReconnectPatience) {
         reconnecting_ = false;
         announceLink(open);
@@ -173,20 +192,9 @@ void Session::retryReconnect()
     nextReconnect_ = now + kReconnectInterval;
 }
 
-bool Session::needsFastTick() const
-{
-    return state.mode != SessionMode::Idle || reconnecting_ || boot.attemptsLeft() > 0
-        || boot.transmitState() == CBootLoader::TransmitState::Waiting;
-}
-
-void Session::commandQueued()
-{
-    view_.tickNeeded();
-}
-
 void Session::routesModeSeen()
 {
-    state.mode = SessionMode::RoutesModeSeen;
+    mode_ = SessionMode::RoutesModeSeen;
 }
 
 void Session::commandGaveUp(std::uint8_t command)
@@ -194,32 +202,124 @@ void Session::commandGaveUp(std::uint8_t command)
     if (command < 1 || command > 4)
         return;
     view_.commandGaveUp(command);
-    update.commandGaveUp();
+    update_.commandGaveUp();
+}
+
+void Session::commandQueued()
+{
+    view_.tickNeeded();
 }
 
 void Session::HandleBootReply(int code, const std::uint8_t* payload, std::size_t length)
 {
-    update.HandleBootReply(code, payload, length);
+    update_.HandleBootReply(code, payload, length);
+}
+
+void Session::chooseFirmware(const std::filesystem::path* chosen, const QString& shownName)
+{
+    firmwareName_ = shownName;
+    update_.chooseFile(chosen);
+}
+
+void Session::updateEvent(const UpdateEvent& event)
+{
+    using Kind = UpdateEvent::Kind;
+    switch (event.kind) {
+    case Kind::Version:
+        view_.appendLog({Msg::UpdateMode, event.major, event.minor});
+        status_.mode = RouterStatus::Mode::Update;
+        status_.firmwareMajor = event.major;
+        status_.firmwareMinor = event.minor;
+        status_.exchangeReady = false;
+        break;
+    case Kind::FileAccepted:
+        view_.appendLog({Msg::HexFileAccepted, firmwareName_});
+        break;
+    case Kind::FileRefused:
+        view_.appendLog({Msg::HexFileRefused, firmwareName_});
+        if (!event.check.ok())
+            view_.appendLog({Msg::FirmwareProblem, static_cast<int>(event.check.problem), event.check.line});
+        break;
+    case Kind::Erasing:
+        view_.appendLog({Msg::Erasing});
+        mode_ = SessionMode::UpdateProgress;
+        status_.updateRunning = true;
+        status_.outcome = RouterStatus::Outcome::None;
+        break;
+    case Kind::Erased:
+        view_.appendLog({Msg::Erased});
+        break;
+    case Kind::SendingFirmware:
+        view_.appendLog({Msg::SendingFirmware});
+        break;
+    case Kind::FirmwareSent:
+        view_.appendLog({Msg::FirmwareSent});
+        break;
+    case Kind::Verifying:
+        view_.appendLog({Msg::Verifying});
+        break;
+    case Kind::Verified:
+        view_.appendLog({Msg::CrcLine, event.routerCrc, event.toolCrc});
+        if (event.match)
+            view_.appendLog({Msg::VerifyComplete});
+        status_.routerCrc = event.routerCrc;
+        status_.toolCrc = event.toolCrc;
+        break;
+    case Kind::Copying:
+        view_.appendLog({Msg::Copying});
+        mode_ = SessionMode::CopyProgress;
+        copyCountdown_ = kCopyCountdown;
+        break;
+    case Kind::VerifyFailed:
+        view_.appendLog({Msg::VerifyFailed});
+        mode_ = SessionMode::Idle;
+        status_.updateRunning = false;
+        status_.outcome = RouterStatus::Outcome::VerifyFailed;
+        break;
+    case Kind::Stopped:
+        mode_ = SessionMode::Idle;
+        view_.appendLog({Msg::UpdateStopped, static_cast<int>(event.stop)});
+        status_.updateRunning = false;
+        status_.outcome = RouterStatus::Outcome::Stopped;
+        status_.stop = event.stop;
+        break;
+    }
+    publish();
 }
 
 // The link stays open: the user reconnects to enable the exchange again.
 void Session::exchangeGaveUp()
 {
     view_.appendLog({Msg::Offline});
-    view_.setButtonEnabled(Button::Recibir, false);
-    view_.setButtonEnabled(Button::Enviar, false);
+    status_.exchangeReady = false;
+    publish();
+}
+
+bool Session::toggle(const Route& route)
+{
+    return image_.toggle(route);
+}
+
+void Session::removeDevice(int slot)
+{
+    image_.removeDevice(slot);
+}
+
+void Session::setImage(const ConfigImage& image)
+{
+    image_ = image;
 }
 
 void Session::receiveConfiguration()
 {
     // Into a copy: a transfer that gives up half way must not leave a mixture behind.
-    ConfigImage staging = image;
-    ConfigExchange exchange(link, clock_);
+    ConfigImage staging = image_;
+    ConfigExchange exchange(link_, clock_);
     if (!exchange.receiveImage(staging.rawBytes())) {
         exchangeGaveUp();
         return;
     }
-    image = staging;
+    image_ = staging;
     saveConfiguration(lastConfigPath());
     view_.appendLog({Msg::ConfigReceived});
     view_.rebuildGrids();
@@ -227,8 +327,8 @@ void Session::receiveConfiguration()
 
 void Session::sendConfiguration()
 {
-    ConfigExchange exchange(link, clock_);
-    if (!exchange.sendImage(image.rawBytes())) {
+    ConfigExchange exchange(link_, clock_);
+    if (!exchange.sendImage(image_.rawBytes())) {
         exchangeGaveUp();
         return;
     }
@@ -237,11 +337,11 @@ void Session::sendConfiguration()
 
 void Session::openConfiguration(const QString& path)
 {
-    readImageFile(path, image);
+    readImageFile(path, image_);
 }
 
 void Session::saveConfiguration(const QString& path)
 {
-    if (!writeImageFile(path, image))
+    if (!writeImageFile(path, image_))
         view_.appendLog({Msg::UnableToSave, QDir::toNativeSeparators(path)});
 }

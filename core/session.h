@@ -1,13 +1,16 @@
 #pragma once
 #include "config/config_image.h"
 #include "config/settings.h"
+#include "core/router_status.h"
 #include "core/session_types.h"
+#include "firmware/hex_manager.h"
 #include "firmware/update_sequence.h"
 #include "link/boot_loader.h"
 #include "link/device_link.h"
 
 #include <QString>
 
+#include <filesystem>
 #include <memory>
 
 class HidBackend;
@@ -16,10 +19,13 @@ class Trace;
 
 // Everything the program keeps for the whole run, in one owned object, and the
 // logic that does not depend on a window: connecting, the 1 ms tick, the
-// configuration exchange, files, settings and the firmware update.
-class Session final : public BootListener {
+// configuration exchange, files, settings and the firmware update. Faces act
+// through its intents and learn where things stand from the RouterStatus it
+// publishes to its SessionView.
+class Session final : private BootListener, private UpdateListener {
 public:
     static constexpr std::int32_t kProgressDelay = 25;
+    static constexpr std::int32_t kCopyCountdown = 14;
     // After an update the router copies its flash and comes back on USB; it is
     // looked for this often, for this long, before it is called offline.
     static constexpr std::uint32_t kReconnectInterval = 250;
@@ -35,55 +41,93 @@ public:
     void loadLastConfiguration();
     int storedLanguage() const;  // 0 Spanish, 1 English
 
+    // Connecting and the tick.
     void connect();         // close if open, open again, and ask the bootloader for its version
     bool ConnectDevice();
     void tick();
-
-    void receiveConfiguration();
-    void sendConfiguration();
-    void openConfiguration(const QString& path);  // the caller rebuilds the grids
-    void saveConfiguration(const QString& path);
-
-    bool setColor(int slot, std::uint32_t color);
-    bool setLanguage(UiLanguage language);
-
-    // True while the end of an update waits for the router to come back.
-    bool reconnecting() const { return reconnecting_; }
     // False while nothing is queued, sent, awaited or counted down: the tick may
     // then run slowly. It must run every millisecond again the moment a command is
     // queued (SessionView::tickNeeded says so), so an update still sends a packet a tick.
     bool needsFastTick() const;
 
+    // The configuration.
+    const ConfigImage& image() const { return image_; }
+    // False when nothing changed (a new route needs a slot and all are taken).
+    bool toggle(const Route& route);
+    void removeDevice(int slot);
+    void setImage(const ConfigImage& image);
+    void receiveConfiguration();
+    void sendConfiguration();
+    void openConfiguration(const QString& path);  // the caller rebuilds the grids
+    void saveConfiguration(const QString& path);
+
+    // Settings.
+    const ColorTable& colors() const { return colors_; }
+    UiLanguage language() const { return language_; }
+    bool setColor(int slot, std::uint32_t color);
+    bool setLanguage(UiLanguage language);
+
+    // The firmware update.
+    void queueVersion() { update_.queueVersion(); }
+    // `shownName` is how the log names the file; null `chosen`: the dialog was cancelled.
+    void chooseFirmware(const std::filesystem::path* chosen, const QString& shownName);
+    void startUpdate() { update_.startUpdate(); }
+    void erase() { update_.erase(); }
+    void program() { update_.program(); }
+    void verify() { update_.verify(); }
+    void jump() { update_.jump(); }
+    const FirmwareCheck& firmwareCheck() const { return update_.lastCheck(); }
+    CHexManager& firmwareFile() { return hex_; }
+    const CBootLoader& transport() const { return boot_; }
+
+    const RouterStatus& status() const { return status_; }
+    SessionMode mode() const { return mode_; }
+    bool isOpen() const { return link_.isOpen(); }
+    DeviceLink& link() { return link_; }
+    MillisecondClock& clock() { return clock_; }
+
     QString workFolder() const { return workFolder_; }
     QString lastConfigPath() const;
     QString settingsPath() const;
 
+private:
     // BootListener
     void routesModeSeen() override;
     void commandGaveUp(std::uint8_t command) override;
     void commandQueued() override;
     void HandleBootReply(int code, const std::uint8_t* payload, std::size_t length) override;
+    // UpdateListener
+    void updateEvent(const UpdateEvent& event) override;
 
-    ConfigImage image;
-    ColorTable colors{};
-    UiLanguage language = UiLanguage::Spanish;
-    SessionState state;
-    DeviceLink link;
-    CBootLoader boot;
-    UpdateSequence update;
-
-private:
     bool starOnTick();  // true on the tick that printed a star
     void exchangeGaveUp();
     void announceLink(bool open);
     void finishUpdate();
     void retryReconnect();
+    void publish();
 
     SessionView& view_;
     MillisecondClock& clock_;
+    ConfigImage image_;
+    ColorTable colors_{};
+    UiLanguage language_ = UiLanguage::Spanish;
+    DeviceLink link_;
+    CHexManager hex_;
+    CBootLoader boot_;
+    UpdateSequence update_;
+
+    SessionMode mode_ = SessionMode::Idle;
+    std::int32_t progressDelay_ = kProgressDelay;
+    std::int32_t copyCountdown_ = 0;
     bool reconnecting_ = false;
     std::uint32_t reconnectStarted_ = 0;
     std::uint32_t nextReconnect_ = 0;
+    QString firmwareName_;
+
+    RouterStatus status_;
+    RouterStatus published_;
+    bool everPublished_ = false;
+
     QString workFolder_;
     std::unique_ptr<Settings> settings_;
 };

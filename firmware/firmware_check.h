@@ -1,4 +1,6 @@
 #pragma once
+#include "link/boot_commands.h"
+
 #include <cstdint>
 
 // Why a firmware file cannot be programmed and verified whole. The first problem
@@ -16,10 +18,8 @@ enum class FirmwareProblem : int {
     NoData,                // no data record reaches the image: nothing could be verified
 };
 
-struct ImageRange {
-    std::uint32_t start = 0;
-    std::uint32_t length = 0;
-    std::uint16_t crc = 0;
+// The range a Verify carries, and what the file holds outside it.
+struct ImageRange : VerifyRange {
     // Data bytes of the file that lie outside the verified windows (below offset
     // 0x1000, or outside both flash windows); they are sent but not verified.
     std::uint32_t outsideBytes = 0;

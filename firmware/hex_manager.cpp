@@ -184,6 +184,14 @@ bool CHexManager::BuildImage(ImageRange& range)
     return true;
 }
 
+bool CHexManager::verifyRange(VerifyRange& range)
+{
+    ImageRange built;
+    const bool held = BuildImage(built);
+    range = built;
+    return held;
+}
+
 namespace {
 // What is wrong with one record line (the characters after ':', line break excluded).
 FirmwareProblem recordProblem(const char* digits, std::size_t count, std::uint8_t& type)

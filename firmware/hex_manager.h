@@ -18,11 +18,10 @@ constexpr std::uint32_t kFirstImageOffset = 0x1000;    // the router's own first
 // Limits count the line break, as in fgets. The image build reads with the same
 // limit as the Program packets, so both see the same records.
 constexpr int kProgramLineLimit = 995;
-constexpr std::size_t kMaxRecordBytes = 497;           // most pairs a 995-character line can hold
 inline constexpr char kFirmwareSignature[] = "QORV-Marbeno Soft";
 
 // Owns the chosen firmware file: a signature line followed by Intel HEX records.
-class CHexManager {
+class CHexManager final : public FirmwarePayloads {
 public:
     CHexManager();
 
@@ -35,7 +34,7 @@ public:
     const std::filesystem::path& fileName() const { return fileName_; }
 
     // Back to the first record. False when no file is held.
-    bool Rewind();
+    bool Rewind() override;
     // Reads the next line and writes the record's bytes (at most `capacity`) to `dest`.
     // Returns the number written; 0 once the records have ended, until the next Rewind.
     std::uint16_t ReadRecord(std::uint8_t* dest, std::size_t capacity, int lineLimit = kProgramLineLimit);
@@ -46,6 +45,10 @@ public:
     FirmwareCheck Check();
     // The records a programming run hands out, counted with the same reader.
     std::uint32_t recordCount();
+
+    // FirmwarePayloads
+    std::uint16_t nextRecord(std::uint8_t* dest, std::size_t capacity) override { return ReadRecord(dest, capacity); }
+    bool verifyRange(VerifyRange& range) override;
 
     const std::uint8_t* flashImage() const { return flash_.data(); }
 

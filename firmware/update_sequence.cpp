@@ -1,5 +1,6 @@
 #include "firmware/update_sequence.h"
 
+#include "firmware/hex_manager.h"
 #include "link/boot_loader.h"
 
 namespace {
@@ -20,8 +21,8 @@ bool send(CBootLoader& boot, BootCommand command, CommandTiming timing)
 }
 } // namespace
 
-UpdateSequence::UpdateSequence(CBootLoader& boot, SessionView& view, SessionState& state)
-    : boot_(boot), view_(view), state_(state)
+UpdateSequence::UpdateSequence(CBootLoader& boot, CHexManager& file, UpdateListener& listener)
+    : boot_(boot), file_(file), listener_(listener)
 {
 }
 
@@ -31,34 +32,33 @@ void UpdateSequence::program() { send(boot_, BootCommand::Program, kProgram); }
 void UpdateSequence::verify() { send(boot_, BootCommand::Verify, kVerify); }
 void UpdateSequence::jump() { send(boot_, BootCommand::Jump, kJump); }
 
-void UpdateSequence::chooseFile(const std::filesystem::path* chosen, const QString& shownName)
+void UpdateSequence::report(UpdateEvent::Kind kind)
+{
+    listener_.updateEvent(UpdateEvent(kind));
+}
+
+void UpdateSequence::chooseFile(const std::filesystem::path* chosen)
 {
     // A file is taken only when every record in it can be programmed and verified:
     // anything less could end in a success over flash that was never checked.
-    FirmwareCheck check;
-    const bool opened = chosen && boot_.OpenHexFile(*chosen);
+    UpdateEvent event(UpdateEvent::Kind::FileRefused);
+    const bool opened = chosen && file_.OpenHexFile(*chosen);
     if (opened)
-        check = boot_.hexManager().Check();
-    fileAccepted_ = opened && check.ok();
-    if (fileAccepted_) {
-        view_.appendLog({Msg::HexFileAccepted, shownName});
-        view_.setButtonEnabled(Button::Todo, true);
-        return;
-    }
-    view_.appendLog({Msg::HexFileRefused, shownName});
-    if (opened)
-        view_.appendLog({Msg::FirmwareProblem, static_cast<int>(check.problem), check.line});
-    view_.setButtonEnabled(Button::Todo, false);
+        event.check = file_.Check();
+    fileAccepted_ = opened && event.check.ok();
+    lastCheck_ = event.check;
+    if (fileAccepted_)
+        event.kind = UpdateEvent::Kind::FileAccepted;
+    listener_.updateEvent(event);
 }
 
 void UpdateSequence::stop(UpdateStop reason)
 {
     UpdateAll = false;
     boot_.Forget();
-    state_.mode = SessionMode::Idle;
-    view_.appendLog({Msg::UpdateStopped, static_cast<int>(reason)});
-    view_.setButtonEnabled(Button::HexFile, true);
-    view_.setButtonEnabled(Button::Todo, fileAccepted_);
+    UpdateEvent event(UpdateEvent::Kind::Stopped);
+    event.stop = reason;
+    listener_.updateEvent(event);
 }
 
 void UpdateSequence::commandGaveUp()
@@ -75,59 +75,60 @@ void UpdateSequence::startUpdate()
     boot_.DiscardInput();
     UpdateAll = true;
     send(boot_, BootCommand::Erase, kUpdateErase);
-    view_.appendLog({Msg::Erasing});
-    state_.mode = SessionMode::UpdateProgress;
+    report(UpdateEvent::Kind::Erasing);
 }
 
 void UpdateSequence::HandleBootReply(int code, const std::uint8_t* payload, std::size_t length)
 {
     auto byte = [&](std::size_t i) -> std::uint8_t { return i < length ? payload[i] : 0; };
     switch (code) {
-    case 1:
-        view_.appendLog({Msg::UpdateMode, static_cast<std::int8_t>(byte(0)), static_cast<std::int8_t>(byte(1))});
-        view_.setButtonEnabled(Button::HexFile, true);
-        view_.setButtonEnabled(Button::Recibir, false);
-        view_.setButtonEnabled(Button::Enviar, false);
+    case 1: {
         boot_.ClearTransmit();
+        UpdateEvent event(UpdateEvent::Kind::Version);
+        event.major = static_cast<std::int8_t>(byte(0));
+        event.minor = static_cast<std::int8_t>(byte(1));
+        listener_.updateEvent(event);
         break;
+    }
     case 2:
-        view_.appendLog({Msg::Erased});
+        report(UpdateEvent::Kind::Erased);
         if (UpdateAll) {
             if (!send(boot_, BootCommand::Program, kProgram)) {
                 stop(UpdateStop::NoRecord);
                 break;
             }
-            view_.appendLog({Msg::SendingFirmware});
+            report(UpdateEvent::Kind::SendingFirmware);
         }
         break;
     case 3:
-        view_.appendLog({Msg::FirmwareSent});
+        report(UpdateEvent::Kind::FirmwareSent);
         if (UpdateAll) {
             send(boot_, BootCommand::Verify, kVerify);
-            view_.appendLog({Msg::Verifying});
+            report(UpdateEvent::Kind::Verifying);
         }
         break;
     case 4: {
-        const int routerCrc = byte(0) + 256 * byte(1);
+        UpdateEvent event(UpdateEvent::Kind::Verified);
+        event.routerCrc = byte(0) + 256 * byte(1);
         std::uint16_t toolCrc = 0;
         std::uint32_t covered = 0;
         // Without a firmware file, or with an empty range, nothing was compared:
         // never a match.
         const bool held = boot_.ImageCrc(toolCrc, covered);
-        view_.appendLog({Msg::CrcLine, routerCrc, toolCrc});
-        if (held && covered > 0 && routerCrc == toolCrc) {
-            view_.appendLog({Msg::VerifyComplete});
-            if (UpdateAll) {
-                view_.appendLog({Msg::Copying});
-                send(boot_, BootCommand::Jump, kJump);
-                state_.mode = SessionMode::CopyProgress;
-                state_.copyCountdown = kCopyCountdown;
-            }
-        } else {
-            view_.appendLog({Msg::VerifyFailed});
-            state_.mode = SessionMode::Idle;
-        }
+        event.toolCrc = toolCrc;
+        event.match = held && covered > 0 && event.routerCrc == toolCrc;
+        const bool match = event.match;
+        listener_.updateEvent(event);
+        const bool chained = UpdateAll;
         UpdateAll = false;
+        if (!match) {
+            report(UpdateEvent::Kind::VerifyFailed);
+            break;
+        }
+        if (chained) {
+            send(boot_, BootCommand::Jump, kJump);
+            report(UpdateEvent::Kind::Copying);
+        }
         break;
     }
     default:

@@ -1,21 +1,64 @@
 #pragma once
-#include "core/session_types.h"
+#include "firmware/firmware_check.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 
 class CBootLoader;
+class CHexManager;
+
+// Why a running update ended before its Verify.
+enum class UpdateStop : int {
+    NoAnswer = 0,   // a command ran out of attempts
+    NoRecord = 1,   // no Program packet could be built after the Erase
+};
+
+// What happened in the update, in the order it happened; the listener turns each
+// into its log line and into the session's state.
+struct UpdateEvent {
+    enum class Kind {
+        Version,          // major, minor
+        FileAccepted,
+        FileRefused,      // check: the first problem (None when the file could not be read)
+        Erasing,          // a chained update started
+        Erased,
+        SendingFirmware,
+        FirmwareSent,
+        Verifying,
+        Verified,         // routerCrc, toolCrc, match
+        Copying,          // the Jump is queued: the router copies its new firmware
+        VerifyFailed,
+        Stopped,          // stop
+    };
+    explicit UpdateEvent(Kind what) : kind(what) {}
+
+    Kind kind;
+    int major = 0;
+    int minor = 0;
+    int routerCrc = 0;
+    int toolCrc = 0;
+    bool match = false;
+    FirmwareCheck check;
+    UpdateStop stop = UpdateStop::NoAnswer;
+};
+
+class UpdateListener {
+public:
+    virtual ~UpdateListener() = default;
+    virtual void updateEvent(const UpdateEvent& event) = 0;
+};
 
 // The firmware buttons and the chained update driven by the bootloader's replies:
 // Erase, Program packets until the records run out, Verify, and Jump on a match.
 class UpdateSequence {
 public:
-    UpdateSequence(CBootLoader& boot, SessionView& view, SessionState& state);
+    UpdateSequence(CBootLoader& boot, CHexManager& file, UpdateListener& listener);
 
     void queueVersion();                                   // botonFVer
-    // botonHexFile; null when the dialog was cancelled. `shownName` is what the log names.
-    void chooseFile(const std::filesystem::path* chosen, const QString& shownName);
+    // botonHexFile; null when the dialog was cancelled. The file is taken only when
+    // every record in it can be programmed and verified.
+    void chooseFile(const std::filesystem::path* chosen);
     void startUpdate();                                    // botonTodo
     void erase();
     void program();
@@ -23,20 +66,25 @@ public:
     void jump();
 
     void HandleBootReply(int code, const std::uint8_t* payload, std::size_t length);
-    bool updateAll() const { return UpdateAll; }
     // A command of the running update got no answer within its attempts.
     void commandGaveUp();
+    // The routing firmware answered: the chosen file no longer enables an update.
+    void routesModeSeen() { fileAccepted_ = false; }
 
-    static constexpr std::int32_t kCopyCountdown = 14;
+    bool updateAll() const { return UpdateAll; }
+    bool fileAccepted() const { return fileAccepted_; }
+    // What the check of the last chosen file found.
+    const FirmwareCheck& lastCheck() const { return lastCheck_; }
 
 private:
-    // Ends a running update that cannot go on, says why, and leaves the buttons
-    // so that the user can start again.
+    void report(UpdateEvent::Kind kind);
+    // Ends a running update that cannot go on, and says why.
     void stop(UpdateStop reason);
 
     CBootLoader& boot_;
-    SessionView& view_;
-    SessionState& state_;
+    CHexManager& file_;
+    UpdateListener& listener_;
     bool UpdateAll = false;
     bool fileAccepted_ = false;
+    FirmwareCheck lastCheck_;
 };

@@ -21,7 +21,7 @@ class SilentView final : public SessionView {
 public:
     void appendLog(const LogMessage& message) override { sawUpdated = sawUpdated || message.id == Msg::Updated; }
     void insertLogText(const QString&) override {}
-    void setButtonEnabled(Button, bool) override {}
+    void statusChanged(const RouterStatus&) override {}
     void rebuildGrids() override {}
     void showError(const LogMessage&) override {}
     bool sawUpdated = false;
@@ -91,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     router.onJump = [&] {
         // Judged against the image the tool verified with.
         ImageRange range;
-        CHexManager& hex = session.boot.hexManager();
+        CHexManager& hex = session.firmwareFile();
         FUZZ_CHECK(hex.BuildImage(range));
         FUZZ_CHECK(range.length > 0);
         FUZZ_CHECK(std::equal(router.flash.begin() + range.start, router.flash.begin() + range.start + range.length,
@@ -105,8 +105,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         clock.advance(kTickMilliseconds);
     }
     const std::filesystem::path& file = firmwareFile();
-    session.update.chooseFile(&file, QString());
-    session.update.startUpdate();
+    session.chooseFirmware(&file, QString());
+    session.startUpdate();
 
     std::size_t next = 0;
     int ticks = 0;
@@ -115,7 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             router.pushReport(reports[next++]);
         session.tick();
         clock.advance(kTickMilliseconds);
-        const bool running = session.state.mode != SessionMode::Idle || session.update.updateAll() || session.reconnecting();
+        const bool running = session.mode() != SessionMode::Idle || session.status().updateRunning || session.status().reconnecting;
         if (!running && next >= reports.size())
             break;
     }

@@ -34,8 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static DeviceLink link(backend);
     static FakeClock clock;
     static Listener listener;
-    static CBootLoader boot(link, clock, listener);
-    CHexManager& hex = boot.hexManager();
+    static CHexManager hex;
+    static CBootLoader boot(link, clock, listener, hex);
 
     if (!hex.OpenHexData(std::string(reinterpret_cast<const char*>(data), size)))
         return 0;

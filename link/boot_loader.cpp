@@ -3,7 +3,6 @@
 #include "link/clock.h"
 #include "link/crc16.h"
 #include "link/device_link.h"
-#include "firmware/verify_payload.h"
 
 #include <algorithm>
 #include <cstring>
@@ -12,15 +11,15 @@ namespace {
 constexpr std::uint8_t kRoutesModeMarker[4] = {0x03, 0xAA, 0x55, 0xAA};
 }
 
-CBootLoader::CBootLoader(DeviceLink& link, MillisecondClock& clock, BootListener& listener)
-    : link_(link), clock_(clock), listener_(listener)
+CBootLoader::CBootLoader(DeviceLink& link, MillisecondClock& clock, BootListener& listener, FirmwarePayloads& firmware)
+    : link_(link), clock_(clock), listener_(listener), firmware_(firmware)
 {
 }
 
 std::uint16_t CBootLoader::nextRecord()
 {
     if (CarriedLength == 0)
-        CarriedLength = hex_.ReadRecord(CarriedRecord.data(), CarriedRecord.size(), kProgramLineLimit);
+        CarriedLength = firmware_.nextRecord(CarriedRecord.data(), CarriedRecord.size());
     return CarriedLength;
 }
 
@@ -55,7 +54,7 @@ bool CBootLoader::SendCommand(std::uint8_t code, std::uint16_t attempts, std::ui
         if (RewindOnProgram) {
             CarriedLength = 0;
             ProgrammedRecords = 0;
-            if (!hex_.Rewind())
+            if (!firmware_.Rewind())
                 return false;
         }
         length = appendRecords(length);
@@ -63,9 +62,9 @@ bool CBootLoader::SendCommand(std::uint8_t code, std::uint16_t attempts, std::ui
             return false;
         break;
     case BootCommand::Verify: {
-        ImageRange range;
-        hex_.BuildImage(range);
-        for (std::uint8_t byte : verifyPayload(range))
+        VerifyRange range;
+        firmware_.verifyRange(range);
+        for (std::uint8_t byte : encodeVerifyPayload(range))
             PacketBuffer[length++] = byte;
         break;
     }
@@ -81,20 +80,8 @@ bool CBootLoader::SendCommand(std::uint8_t code, std::uint16_t attempts, std::ui
     SavedAttempts = attempts;
     ReplyTimeout = timeout;
 
-    const std::uint16_t crc = Crc16(PacketBuffer.data(), length);
-    PacketBuffer[length++] = static_cast<std::uint8_t>(crc);
-    PacketBuffer[length++] = static_cast<std::uint8_t>(crc >> 8);
-
-    std::size_t out = 0;
-    TransmitBuffer[out++] = kSoh;
-    for (std::size_t i = 0; i < length; ++i) {
-        const std::uint8_t byte = PacketBuffer[i];
-        if (byte == kSoh || byte == kEot || byte == kDle)
-            TransmitBuffer[out++] = kDle;
-        TransmitBuffer[out++] = byte;
-    }
-    TransmitBuffer[out++] = kEot;
-    TransmitLength = static_cast<std::uint16_t>(out);
+    TransmitLength = static_cast<std::uint16_t>(
+        BootFrame::encode(PacketBuffer.data(), length, TransmitBuffer.data(), TransmitBuffer.size()));
     FreshFrame = true;
     listener_.commandQueued();
     return true;
@@ -160,8 +147,8 @@ void CBootLoader::PollReceive()
         return;
     }
     FeedReceiver(ReportBuffer.data(), count);
-    if (ReplyReady) {
-        ReplyReady = false;
+    if (Receiver.ready()) {
+        Receiver.clearReady();
         // Only the command last queued is answered; a reply of another type is a
         // late one and leaves the pending command alone. A late reply of the right
         // type after the attempts ran out still counts.
@@ -175,38 +162,17 @@ void CBootLoader::PollReceive()
     }
 }
 
+// Stops at the end of the first complete reply: the rest of that read is dropped.
 void CBootLoader::FeedReceiver(const std::uint8_t* bytes, std::size_t count)
 {
-    auto store = [this](std::uint8_t byte) { ReceiveBuffer[ReceiveCount++] = byte; };
-    for (std::size_t i = 0; i < count && !ReplyReady; ++i) {
-        const std::uint8_t byte = bytes[i];
-        if (ReceiveCount >= kReceiveLimit)
-            ReceiveCount = 0;
-        if (EscapePending) {
-            store(byte);
-            EscapePending = false;
-        } else if (byte == kSoh) {
-            ReceiveCount = 0;
-        } else if (byte == kDle) {
-            EscapePending = true;
-        } else if (byte == kEot) {
-            if (ReceiveCount > 2) {
-                const std::uint16_t crc = Crc16(ReceiveBuffer.data(), ReceiveCount - 2u);
-                const std::uint16_t sent = static_cast<std::uint16_t>(
-                    ReceiveBuffer[ReceiveCount - 2] | ReceiveBuffer[ReceiveCount - 1] << 8);
-                ReplyReady = crc == sent;
-            }
-        } else {
-            store(byte);
-        }
-    }
+    Receiver.feed(bytes, count);
 }
 
 void CBootLoader::DispatchReply()
 {
     const int code = ReceiveBuffer[0];
     const std::uint8_t* payload = ReceiveBuffer.data() + 1;
-    const std::size_t length = ReceiveCount >= 3 ? ReceiveCount - 3u : 0;
+    const std::size_t length = Receiver.payloadLength();
     switch (code) {
     case 1:
     case 2:
@@ -232,8 +198,8 @@ void CBootLoader::ClearTransmit()
 
 bool CBootLoader::ImageCrc(std::uint16_t& crc, std::uint32_t& length)
 {
-    ImageRange range;
-    const bool ok = hex_.BuildImage(range);
+    VerifyRange range;
+    const bool ok = firmware_.verifyRange(range);
     crc = range.crc;
     length = range.length;
     return ok;
@@ -245,9 +211,7 @@ void CBootLoader::DiscardInput()
     for (int i = 0; i < kDiscardLimit; ++i)
         if (ReadReport(ReportBuffer.data(), kReadRequest) <= 0)
             break;
-    ReceiveCount = 0;
-    EscapePending = false;
-    ReplyReady = false;
+    Receiver.reset();
 }
 
 void CBootLoader::Forget()

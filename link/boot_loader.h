@@ -1,15 +1,13 @@
 #pragma once
-#include "firmware/hex_manager.h"
+#include "link/boot_commands.h"
+#include "link/boot_frame.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 
 class DeviceLink;
 class MillisecondClock;
-
-enum class BootCommand : std::uint8_t { Version = 1, Erase = 2, Program = 3, Verify = 4, Jump = 5 };
 
 // What the transport hands upward.
 class BootListener {
@@ -38,13 +36,10 @@ public:
     // Code, records and CRC must survive escaping every byte: 2 + 2 * 499 = 1000.
     static constexpr std::size_t kMaxPacketWithCrc = (kBufferSize - 2) / 2;
 
-    static constexpr std::uint8_t kSoh = 0x01;
-    static constexpr std::uint8_t kEot = 0x04;
-    static constexpr std::uint8_t kDle = 0x10;
-
     enum class TransmitState : std::uint32_t { Idle = 0, Waiting = 1 };
 
-    CBootLoader(DeviceLink& link, MillisecondClock& clock, BootListener& listener);
+    // The Program and Verify payloads come from `firmware`, the chosen file.
+    CBootLoader(DeviceLink& link, MillisecondClock& clock, BootListener& listener, FirmwarePayloads& firmware);
 
     bool SendCommand(std::uint8_t code, std::uint16_t attempts, std::uint16_t timeout);
     void ServiceTransmit();
@@ -55,7 +50,6 @@ public:
     void WriteStream(const std::uint8_t* bytes, std::size_t count);
     int ReadReport(std::uint8_t* buffer, std::size_t length);
 
-    bool OpenHexFile(const std::filesystem::path& path) { return hex_.OpenHexFile(path); }
     // The tool's CRC of the firmware image and the length it covers; false when no file is held.
     bool ImageCrc(std::uint16_t& crc, std::uint32_t& length);
 
@@ -64,7 +58,6 @@ public:
     void DiscardInput();
     // Stops the pending command and forgets it: a late reply to it is ignored.
     void Forget();
-    CHexManager& hexManager() { return hex_; }
 
     // Read access for the session and for tests.
     const std::uint8_t* transmitBuffer() const { return TransmitBuffer.data(); }
@@ -72,7 +65,7 @@ public:
     std::uint16_t attemptsLeft() const { return AttemptsLeft; }
     TransmitState transmitState() const { return State; }
     std::uint8_t lastCommand() const { return LastCommand; }
-    std::uint16_t receiveCount() const { return ReceiveCount; }
+    std::uint16_t receiveCount() const { return Receiver.count(); }
     bool rewindOnProgram() const { return RewindOnProgram; }
     // Records handed to Program packets since the last programming run began.
     std::size_t programmedRecords() const { return ProgrammedRecords; }
@@ -84,24 +77,23 @@ private:
     DeviceLink& link_;
     MillisecondClock& clock_;
     BootListener& listener_;
+    FirmwarePayloads& firmware_;
 
     std::array<std::uint8_t, kBufferSize> TransmitBuffer{};
     std::uint16_t TransmitLength = 0;
     std::array<std::uint8_t, kReceiveBufferSize> ReceiveBuffer{};
-    std::uint16_t ReceiveCount = 0;
+    // ReceiveCount, EscapePending and ReplyReady live in the frame receiver.
+    BootFrameReceiver Receiver{ReceiveBuffer.data(), kReceiveLimit};
     std::uint16_t AttemptsLeft = 0;
-    bool ReplyReady = false;
     std::uint8_t LastCommand = 0;
     bool NoAnswer = false;
     TransmitState State = TransmitState::Idle;
     std::uint16_t SavedAttempts = 0;
     std::uint16_t ReplyTimeout = 0;
-    CHexManager hex_;
     bool RewindOnProgram = true;
 
     std::array<std::uint8_t, kBufferSize> PacketBuffer{};
     std::uint32_t NextSendTime = 0;
-    bool EscapePending = false;
     std::array<std::uint8_t, kReceiveBufferSize> ReportBuffer{};
     std::array<std::uint8_t, 65> OutputReport{};
     // A record that did not fit the previous packet opens the next one.

@@ -45,12 +45,12 @@ int main(int argc, char** argv)
         form.Timer1Timer();
     form.botonRecibirClick();
     if (argc > 2 && QByteArray(argv[2]) == "largest") {
-        form.session().image = largestConfiguration();
+        form.session().setImage(largestConfiguration());
         form.RebuildGrids();
     }
     const std::uint32_t colors[] = {0x2A4AE0, 0xD08020, 0x40B040, 0x20A0E0};
     for (int slot = 0; slot < 4; ++slot)
-        form.session().colors[slot] = colors[slot];
+        form.session().setColor(slot, colors[slot]);
     form.SG->setCurrentIndex(form.matrixModel().index(4, 6));
     form.show();
     app.processEvents();

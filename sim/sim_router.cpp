@@ -1,20 +1,14 @@
 #include "sim/sim_router.h"
 
 #include "firmware/hex_manager.h"
+#include "config/config_request.h"
+#include "link/boot_frame.h"
 #include "link/crc16.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace {
-constexpr std::uint8_t kSoh = 0x01, kEot = 0x04, kDle = 0x10;
-
-std::uint32_t le32(const std::uint8_t* p)
-{
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8
-        | static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
 class SimPort final : public HidPort {
 public:
     SimPort(SimRouter& router) : router_(router), generation_(router.generation()) {}
@@ -82,7 +76,7 @@ int SimRouter::write(unsigned generation, const std::uint8_t* report)
     const std::uint8_t* data = report + 1;
     if (mode == Mode::Update) {
         feedBootloader(data, kReportDataSize);
-    } else if (data[0] == kSoh) {
+    } else if (data[0] == BootFrame::kSoh) {
         // The routing firmware answers any bootloader frame with the marker.
         if (answering())
             pushReport({0x03, 0xAA, 0x55, 0xAA}, faults.replyDelayReads);
@@ -130,58 +124,45 @@ int SimRouter::takeReady(std::uint8_t* buffer, std::size_t length)
 
 void SimRouter::routesRequest(const std::uint8_t* data)
 {
-    const std::uint8_t length = data[0];
-    const std::uint8_t* request = data + 1;
-    if (length < 4 || request[0] != 0x01)
+    ConfigRequest::Decoded request;
+    if (!ConfigRequest::decode(data, kReportDataSize, request) || request.offset >= kImageSize)
         return;
-    const std::size_t offset = static_cast<std::size_t>(request[2] | request[3] << 8);
-    if (offset >= kImageSize)
-        return;
-    if (request[1] == 'r') {
+    const std::size_t offset = request.offset;
+    if (request.command == ConfigRequest::kRead) {
         if (!answering())
             return;
-        const std::size_t n = std::min({bytesPerReply, std::size_t{63}, kImageSize - offset});
-        std::vector<std::uint8_t> reply(1 + n);
-        reply[0] = faults.readReplyCount >= 0 ? static_cast<std::uint8_t>(faults.readReplyCount) : static_cast<std::uint8_t>(n);
-        std::copy_n(image.rawBytes() + offset, n, reply.begin() + 1);
+        const std::size_t n = std::min({bytesPerReply, ConfigRequest::kMaxReadReply, kImageSize - offset});
+        std::vector<std::uint8_t> reply = ConfigRequest::readReply(image.rawBytes() + offset, n);
+        if (faults.readReplyCount >= 0)
+            reply[0] = static_cast<std::uint8_t>(faults.readReplyCount);
         pushReport(reply, faults.replyDelayReads);
-    } else if (request[1] == 'w' && length == 36 && offset + 32 <= kImageSize) {
+    } else if (offset + ConfigRequest::kWriteBlock <= kImageSize) {
         if (!answering())
             return;
         if (static_cast<int>(offset) == faults.refuseWriteAt && faults.refusals != 0) {
             if (faults.refusals > 0)
                 --faults.refusals;
-            pushReport({2, static_cast<std::uint8_t>(offset), static_cast<std::uint8_t>(offset >> 8)}, faults.replyDelayReads);
+            pushReport(ConfigRequest::writeAck(offset), faults.replyDelayReads);
             return;
         }
-        std::copy_n(request + 4, 32, image.rawBytes() + offset);
-        const std::size_t next = offset + 32 + (faults.wrongAckOffset ? 32 : 0);
-        pushReport({2, static_cast<std::uint8_t>(next), static_cast<std::uint8_t>(next >> 8)}, faults.replyDelayReads);
+        std::copy_n(request.block, ConfigRequest::kWriteBlock, image.rawBytes() + offset);
+        const std::size_t next = offset + ConfigRequest::kWriteBlock + (faults.wrongAckOffset ? ConfigRequest::kWriteBlock : 0);
+        pushReport(ConfigRequest::writeAck(next), faults.replyDelayReads);
     }
 }
 
 void SimRouter::feedBootloader(const std::uint8_t* data, std::size_t count)
 {
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::uint8_t byte = data[i];
-        if (escape_) {
-            frame_.push_back(byte);
-            escape_ = false;
-        } else if (byte == kSoh) {
-            frame_.clear();
-        } else if (byte == kDle) {
-            escape_ = true;
-        } else if (byte == kEot) {
-            if (frame_.size() > 2) {
-                const std::size_t n = frame_.size() - 2;
-                const std::uint16_t crc = static_cast<std::uint16_t>(frame_[n] | frame_[n + 1] << 8);
-                if (Crc16(frame_.data(), n) == crc)
-                    bootPacket(frame_.data(), n);
-            }
-            frame_.clear();
-        } else if (frame_.size() < 4096) {
-            frame_.push_back(byte);
-        }
+    // Every complete frame of the report is taken, one after the other.
+    while (count > 0) {
+        const std::size_t used = receiver_.feed(data, count);
+        data += used;
+        count -= used;
+        if (!receiver_.ready())
+            break;
+        receiver_.clearReady();
+        const std::vector<std::uint8_t> packet(receiver_.packet(), receiver_.packet() + receiver_.count() - 2);
+        bootPacket(packet.data(), packet.size());
     }
 }
 
@@ -204,13 +185,12 @@ void SimRouter::bootPacket(const std::uint8_t* packet, std::size_t length)
         replyFrame({3});
         break;
     case 4: {
-        if (length < 11)
+        VerifyRange range;
+        if (!decodeVerifyPayload(packet + 1, length - 1, range))
             return;
-        const std::uint32_t start = le32(packet + 1);
-        const std::uint32_t size = le32(packet + 5);
         std::uint16_t crc = 0;
-        if (start <= flash.size() && size <= flash.size() - start)
-            crc = Crc16(flash.data() + start, size);
+        if (range.start <= flash.size() && range.length <= flash.size() - range.start)
+            crc = Crc16(flash.data() + range.start, range.length);
         replyFrame({4, static_cast<std::uint8_t>(crc), static_cast<std::uint8_t>(crc >> 8)});
         break;
     }
@@ -271,19 +251,12 @@ void SimRouter::replyFrame(const std::vector<std::uint8_t>& packet)
 {
     if (!answering())
         return;
-    std::vector<std::uint8_t> body = packet;
-    std::uint16_t crc = Crc16(body.data(), body.size());
-    if (faults.badCrc)
-        crc ^= 0x5A5A;
-    body.push_back(static_cast<std::uint8_t>(crc));
-    body.push_back(static_cast<std::uint8_t>(crc >> 8));
-    std::vector<std::uint8_t> frame{kSoh};
-    for (std::uint8_t b : body) {
-        if (b == kSoh || b == kEot || b == kDle)
-            frame.push_back(kDle);
-        frame.push_back(b);
+    std::vector<std::uint8_t> frame = BootFrame::encode(packet);
+    if (faults.badCrc) {
+        // One bit of the code byte changed after the CRC was taken: a CRC-16 always
+        // sees a single changed byte. The new value (0x41 and up) needs no escape.
+        frame[frame[1] == BootFrame::kDle ? 2 : 1] ^= 0x40;
     }
-    frame.push_back(kEot);
     if (faults.doubleReply) {
         const std::vector<std::uint8_t> once = frame;
         frame.insert(frame.end(), once.begin(), once.end());
@@ -310,22 +283,19 @@ void SimRouter::replyFrame(const std::vector<std::uint8_t>& packet)
 void putDevice(ConfigImage& image, int d, std::uint16_t vid, std::uint16_t pid, std::uint32_t serial,
                std::uint8_t ports, const std::string& name, std::uint8_t outMask, std::uint8_t inMask)
 {
-    std::uint8_t* p = image.deviceSlot(d);
-    std::memset(p, 0, kDeviceEntrySize);
-    p[0] = static_cast<std::uint8_t>(vid);
-    p[1] = static_cast<std::uint8_t>(vid >> 8);
-    p[2] = static_cast<std::uint8_t>(pid);
-    p[3] = static_cast<std::uint8_t>(pid >> 8);
-    for (int b = 0; b < 4; ++b)
-        p[4 + b] = static_cast<std::uint8_t>(serial >> (8 * b));
-    p[8] = outMask;
-    p[9] = inMask;
-    p[10] = ports;
-    std::memcpy(p + 11, name.data(), std::min(name.size(), kDeviceNameSize - 1));
+    DeviceEntry entry;
+    entry.vendorId = vid;
+    entry.productId = pid;
+    entry.serialNumber = serial;
+    entry.midiOutMask = outMask;
+    entry.midiInMask = inMask;
+    entry.portCount = ports;
+    entry.deviceName = name;
+    image.setDevice(d, entry);
     if (d + 1 < static_cast<int>(kDeviceSlots)) {
         std::uint8_t* next = image.deviceSlot(d + 1);
-        next[0] = 0xFF;
-        next[1] = 0xFF;
+        next[DeviceField::kVendorId] = 0xFF;
+        next[DeviceField::kVendorId + 1] = 0xFF;
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 #include "config/config_image.h"
 #include "link/clock.h"
+#include "link/boot_frame.h"
 #include "link/hid_port.h"
 
 #include <array>
@@ -94,8 +95,8 @@ private:
     bool away_ = false;
     std::uint32_t backAt_ = 0;
     unsigned generation_ = 0;
-    std::vector<std::uint8_t> frame_;
-    bool escape_ = false;
+    std::array<std::uint8_t, 1024> frameBuffer_{};
+    BootFrameReceiver receiver_{frameBuffer_.data(), 1000};
     std::uint32_t segmentBase_ = 0;
     std::uint32_t linearBase_ = 0;
 };

@@ -1,6 +1,6 @@
 #pragma once
 #include "link/boot_loader.h"
-#include "link/crc16.h"
+#include "link/boot_frame.h"
 
 #include <utility>
 #include <vector>
@@ -8,17 +8,7 @@
 // Frames a packet the way the bootloader does, for replies a test injects by hand.
 inline std::vector<std::uint8_t> bootFrame(std::vector<std::uint8_t> packet)
 {
-    const std::uint16_t crc = Crc16(packet.data(), packet.size());
-    packet.push_back(static_cast<std::uint8_t>(crc));
-    packet.push_back(static_cast<std::uint8_t>(crc >> 8));
-    std::vector<std::uint8_t> frame{0x01};
-    for (std::uint8_t b : packet) {
-        if (b == 0x01 || b == 0x04 || b == 0x10)
-            frame.push_back(0x10);
-        frame.push_back(b);
-    }
-    frame.push_back(0x04);
-    return frame;
+    return BootFrame::encode(std::move(packet));
 }
 
 struct RecordingListener : BootListener {

@@ -125,7 +125,8 @@ protected:
     QString log() const { return form->Memo1->toPlainText(); }
     QStringList logLines() const { return log().split(QLatin1Char('\n')); }
     QModelIndex cell(QTableView* view, int column, int row) const { return view->model()->index(row, column); }
-    QString text(TextGridModel& model, int column, int row) const { return model.text(column, row); }
+    template <typename Model>
+    QString text(Model& model, int column, int row) const { return model.text(column, row); }
 
     QTemporaryDir home;
     QTemporaryDir program;

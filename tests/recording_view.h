@@ -1,15 +1,22 @@
 #pragma once
 #include "core/session_types.h"
+#include "ui/button_states.h"
 
-#include <map>
 #include <vector>
+
+// The buttons as the window would set them from the published status.
+enum class Button { Recibir, Enviar, HexFile, Todo };
 
 // A SessionView that remembers what it was told, for tests without a window.
 class RecordingView : public SessionView {
 public:
     void appendLog(const LogMessage& message) override { log.push_back(message); }
     void insertLogText(const QString& text) override { inserted += text; stars += text.count(QLatin1Char('*')); }
-    void setButtonEnabled(Button button, bool enabled) override { buttons[button] = enabled; }
+    void statusChanged(const RouterStatus& published) override
+    {
+        status = published;
+        ++statusChanges;
+    }
     void rebuildGrids() override { ++rebuilds; }
     void showError(const LogMessage& message) override { errors.push_back(message); }
 
@@ -22,13 +29,24 @@ public:
     }
     bool enabled(Button button) const
     {
-        auto it = buttons.find(button);
-        return it != buttons.end() && it->second;
+        const ButtonStates states = buttonStates(status);
+        switch (button) {
+        case Button::Recibir:
+            return states.recibir;
+        case Button::Enviar:
+            return states.enviar;
+        case Button::HexFile:
+            return states.hexFile;
+        case Button::Todo:
+            return states.todo;
+        }
+        return false;
     }
 
     std::vector<LogMessage> log;
     std::vector<LogMessage> errors;
-    std::map<Button, bool> buttons;
+    RouterStatus status;
+    int statusChanges = 0;
     QString inserted;
     int stars = 0;
     int rebuilds = 0;

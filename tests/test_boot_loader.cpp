@@ -1,4 +1,5 @@
 #include "boot_helpers.h"
+#include "firmware/hex_manager.h"
 #include "link/clock.h"
 #include "link/device_link.h"
 #include "link/trace.h"
@@ -34,7 +35,8 @@ protected:
     DeviceLink link{backend};
     FakeClock clock{1000};
     RecordingListener listener;
-    CBootLoader boot{link, clock, listener};
+    CHexManager hex;
+    CBootLoader boot{link, clock, listener, hex};
 };
 } // namespace
 
@@ -210,7 +212,8 @@ TEST(Trace, OneLinePerReportBothWays)
         ASSERT_TRUE(trace.isOpen());
         DeviceLink link(backend, &trace);
         RecordingListener listener;
-        CBootLoader boot(link, clock, listener);
+        CHexManager hex;
+        CBootLoader boot(link, clock, listener, hex);
         ASSERT_TRUE(link.open());
         boot.SendCommand(1, 3, 400);
         boot.ServiceTransmit();

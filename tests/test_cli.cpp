@@ -310,6 +310,10 @@ TEST(CliPlatform, UdevRuleGrantsSeatAccessToTheRoutersHidNode)
         EXPECT_EQ(assignments.value(QStringLiteral("TAG")), QStringLiteral("uaccess"));
     }
     EXPECT_EQ(rules, 1);
-    // uaccess is applied by a rule numbered 73: ours must sort before it.
-    EXPECT_LT(QStringLiteral("70-qorv.rules"), QStringLiteral("73-seat-late.rules"));
+    // uaccess is applied by systemd's 73-seat-late.rules: every rule file we ship
+    // (and so install) must sort before it, or the tag comes too late.
+    const QStringList shipped = QDir(QStringLiteral(QORV_SOURCE_DIR "/packaging/linux")).entryList({QStringLiteral("*.rules")});
+    ASSERT_FALSE(shipped.isEmpty());
+    for (const QString& name : shipped)
+        EXPECT_LT(name, QStringLiteral("73-seat-late.rules")) << name.toStdString();
 }

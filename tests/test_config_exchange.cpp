@@ -230,20 +230,20 @@ TEST(ExchangeSession, ReceiveReplacesImageAndLastFileOnlyWhenComplete)
     ASSERT_TRUE(session.ConnectDevice());
 
     const ConfigImage before = ConfigImage::empty();
-    session.image = before;
+    session.setImage(before);
     router.faults.answersLeft = 30;
     session.receiveConfiguration();
-    EXPECT_EQ(session.image, before);
+    EXPECT_EQ(session.image(), before);
     EXPECT_FALSE(QFile::exists(session.lastConfigPath()));
     EXPECT_EQ(view.ids().back(), Msg::Offline);
     EXPECT_FALSE(view.enabled(Button::Recibir));
     EXPECT_FALSE(view.enabled(Button::Enviar));
     EXPECT_EQ(view.rebuilds, 0);
-    EXPECT_TRUE(session.link.isOpen());
+    EXPECT_TRUE(session.isOpen());
 
     router.faults.answersLeft = -1;
     session.receiveConfiguration();
-    EXPECT_EQ(session.image, router.image);
+    EXPECT_EQ(session.image(), router.image);
     EXPECT_EQ(view.ids().back(), Msg::ConfigReceived);
     EXPECT_EQ(view.rebuilds, 1);
     QFile last(session.lastConfigPath());
@@ -253,7 +253,7 @@ TEST(ExchangeSession, ReceiveReplacesImageAndLastFileOnlyWhenComplete)
     // And back: an edit-free send leaves the router with the same bytes.
     router.image = ConfigImage{};
     session.sendConfiguration();
-    EXPECT_EQ(router.image, session.image);
+    EXPECT_EQ(router.image, session.image());
     EXPECT_EQ(view.ids().back(), Msg::ConfigSent);
 }
 
@@ -274,7 +274,7 @@ TEST(ExchangeSession, SlowRouterNeverLeavesAShiftedImage)
     ASSERT_TRUE(session.ConnectDevice());
     session.receiveConfiguration();
     ASSERT_EQ(view.ids().back(), Msg::ConfigReceived);
-    EXPECT_EQ(session.image, router.image);
+    EXPECT_EQ(session.image(), router.image);
     QFile last(session.lastConfigPath());
     ASSERT_TRUE(last.open(QIODevice::ReadOnly));
     EXPECT_EQ(last.readAll(), QByteArray(reinterpret_cast<const char*>(router.image.rawBytes()), kImageSize));

@@ -75,7 +75,7 @@ TEST(ConfigFiles, FailedSaveIsLoggedWithTheFileName)
     FakeClock clock;
     RecordingView view;
     Session session(backend, clock, view);
-    session.image = ConfigImage::empty();
+    session.setImage(ConfigImage::empty());
     QDir(dir.path()).mkdir(QStringLiteral("a folder.qorv"));
     const QString targets[] = {dir.filePath(QStringLiteral("missing folder/x.qorv")),
                                dir.filePath(QStringLiteral("a folder.qorv"))};
@@ -139,4 +139,14 @@ TEST(Settings, WriteToAnUnwritablePlaceFailsAndALaterGoodWriteSucceeds)
     Settings good(dir.filePath(QStringLiteral("qorv.ini")));
     EXPECT_TRUE(good.writeColor(31, 7));
     EXPECT_FALSE(good.writeColor(32, 7)) << "there is no 33rd colour";
+}
+
+// The empty configuration shipped beside the program is what the program calls empty.
+TEST(ConfigFiles, ShippedDefaultIsTheEmptyConfiguration)
+{
+    ConfigImage shipped;
+    shipped.rawBytes()[0] = 0x5A;
+    ASSERT_EQ(readImageFile(QStringLiteral(QORV_SOURCE_DIR "/data/last.qorv"), shipped), static_cast<qint64>(kImageSize));
+    EXPECT_EQ(shipped, ConfigImage::empty());
+    EXPECT_EQ(readImageFile(QStringLiteral(QORV_SOURCE_DIR "/data/absent.qorv"), shipped), -1);
 }

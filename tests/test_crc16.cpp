@@ -1,4 +1,5 @@
 #include "link/crc16.h"
+#include "reference_crc.h"
 
 #include <gtest/gtest.h>
 
@@ -8,16 +9,9 @@
 #include <vector>
 
 namespace {
-// Bit by bit, straight from the polynomial, to check the nibble table against.
 std::uint16_t referenceCrc(const std::vector<std::uint8_t>& bytes)
 {
-    std::uint16_t crc = 0;
-    for (std::uint8_t byte : bytes) {
-        crc ^= static_cast<std::uint16_t>(byte << 8);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = static_cast<std::uint16_t>(crc & 0x8000 ? (crc << 1) ^ 0x1021 : crc << 1);
-    }
-    return crc;
+    return ::referenceCrc(bytes.data(), bytes.size());
 }
 } // namespace
 

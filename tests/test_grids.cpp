@@ -40,9 +40,9 @@ TEST_F(FormTest, MatrixTextsAndSizes)
     start();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        form->session().image = c.image;
+        form->session().setImage(c.image);
         form->RebuildGrids();
-        TextGridModel& m = form->matrixModel();
+        auto& m = form->matrixModel();
         EXPECT_EQ(m.rowCount(), c.cells);
         EXPECT_EQ(m.columnCount(), c.cells);
         EXPECT_EQ(form->SG->size(), QSize(c.side, c.side));
@@ -58,12 +58,12 @@ TEST_F(FormTest, MatrixTextsAndSizes)
         }
     }
     // The last case: "C" starts where "Hidden" would have.
-    TextGridModel& m = form->matrixModel();
+    auto& m = form->matrixModel();
     EXPECT_EQ(text(m, 5, 0), QStringLiteral("C"));
     for (int i = 0; i < m.rowCount(); ++i)
         EXPECT_NE(text(m, i, 0), QStringLiteral("Hidden"));
 
-    form->session().image = twoAndThree();
+    form->session().setImage(twoAndThree());
     form->RebuildGrids();
     EXPECT_EQ(text(m, 5, 0), QStringLiteral("Synth"));
     EXPECT_EQ(text(m, 0, 5), QStringLiteral("Synth"));
@@ -75,7 +75,7 @@ TEST_F(FormTest, MatrixTextsAndSizes)
 TEST_F(FormTest, ClickingBodyCellsTogglesEachKindOfRoute)
 {
     startWith(twoAndThree());
-    ConfigImage& image = form->session().image;
+    const ConfigImage& image = form->session().image();
     const ConfigImage before = image;
     QTableView* sg = form->SG;
 
@@ -117,7 +117,7 @@ TEST_F(FormTest, RouteBitsBeyondThePortsAreNeverMarked)
     image.routeSlot(0)[2] = 0xF8;    // Synth has three ports
     startWith(image);
     int marks = 0;
-    TextGridModel& m = form->matrixModel();
+    auto& m = form->matrixModel();
     for (int r = 0; r < m.rowCount(); ++r)
         for (int c = 0; c < m.columnCount(); ++c)
             marks += text(m, c, r) == QLatin1String("X");
@@ -129,8 +129,8 @@ TEST_F(FormTest, MatrixPaintsMarksColoursAndHeaderCells)
     ConfigImage image = twoAndThree();
     image.toggleRoute(0, 0, 1, 0);
     startWith(image);
-    form->session().colors[0] = 0x0000FF;  // red, as 0x00BBGGRR
-    form->session().colors[1] = 0xFF0000;  // blue
+    form->session().setColor(0, 0x0000FF);  // red, as 0x00BBGGRR
+    form->session().setColor(1, 0xFF0000);  // blue
     form->show();
     const QImage shot = form->SG->grab().toImage();
     QTableView* sg = form->SG;
@@ -159,7 +159,7 @@ TEST_F(FormTest, DeviceTableRows)
     start();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.rows);
-        form->session().image = c.image;
+        form->session().setImage(c.image);
         form->RebuildGrids();
         EXPECT_EQ(form->deviceModel().rowCount(), c.rows);
         EXPECT_EQ(form->SGN->height(), c.height);
@@ -168,7 +168,7 @@ TEST_F(FormTest, DeviceTableRows)
         EXPECT_EQ(text(form->deviceModel(), 2, 0), QString::fromUtf8("Nºserie"));
         EXPECT_FALSE(form->deviceModel().flags(cell(form->SGN, 0, 0)) & Qt::ItemIsSelectable);
     }
-    TextGridModel& m = form->deviceModel();
+    auto& m = form->deviceModel();
     EXPECT_EQ(text(m, 0, 1), QStringLiteral("0A1B / 00FF"));
     EXPECT_EQ(text(m, 1, 1), QStringLiteral("Keys"));
     EXPECT_EQ(text(m, 2, 1), QStringLiteral("4294967295"));
@@ -190,11 +190,11 @@ TEST_F(FormTest, PickingAColourStoresOnlyThatSlot)
     dialogs.colorAnswers.push_back(std::nullopt);
     form->SGNClick(cell(form->SGN, 4, 3));
     EXPECT_FALSE(QFile::exists(iniPath()));
-    EXPECT_EQ(form->session().colors[2], 2u * 65792u);
+    EXPECT_EQ(form->session().colors()[2], 2u * 65792u);
 
     dialogs.colorAnswers.push_back(QColor(0x11, 0x22, 0x33));
     form->SGNClick(cell(form->SGN, 4, 3));
-    EXPECT_EQ(form->session().colors[2], 0x332211u);
+    EXPECT_EQ(form->session().colors()[2], 0x332211u);
     QSettings ini(iniPath(), QSettings::IniFormat);
     EXPECT_EQ(ini.allKeys(), QStringList{QStringLiteral("Colores/color3")});
     EXPECT_EQ(ini.value(QStringLiteral("Colores/color3")).toInt(), 0x332211);
@@ -220,17 +220,17 @@ TEST_F(FormTest, RemovingADeviceAsksFirst)
     ASSERT_EQ(dialogs.questions.size(), 1u);
     EXPECT_EQ(dialogs.questions[0].first, QStringLiteral("Eliminar dispositivo"));
     EXPECT_EQ(dialogs.questions[0].second, QString::fromUtf8("¿Quiere eliminar Synth?"));
-    EXPECT_EQ(form->session().image, three);
+    EXPECT_EQ(form->session().image(), three);
 
     dialogs.yesNo.push_back(true);
     form->SGNClick(cell(form->SGN, 5, 1));
     EXPECT_EQ(dialogs.questions[1].second, QString::fromUtf8("¿Quiere eliminar Keys?"));
-    TextGridModel& m = form->deviceModel();
+    auto& m = form->deviceModel();
     EXPECT_EQ(m.rowCount(), 3);
     EXPECT_EQ(text(m, 1, 1), QStringLiteral("Synth"));
     EXPECT_EQ(text(m, 1, 2), QStringLiteral("Drums"));
     EXPECT_EQ(form->matrixModel().rowCount(), 3 + 4);
-    EXPECT_EQ(form->session().image.routeEntryCount(), 0);
+    EXPECT_EQ(form->session().image().routeEntryCount(), 0);
 }
 
 TEST_F(FormTest, LargestConfigurationBuildsTheWholeMatrix)
@@ -242,10 +242,10 @@ TEST_F(FormTest, LargestConfigurationBuildsTheWholeMatrix)
     form->SGClick(cell(form->SG, 4, 3));
     EXPECT_EQ(text(form->matrixModel(), 4, 3), QStringLiteral("X"));
     // The route table is full: a pair without an entry cannot be added, and the log says so.
-    const ConfigImage before = form->session().image;
+    const ConfigImage before = form->session().image();
     form->SGClick(cell(form->SG, 258, 258));
     EXPECT_TRUE(text(form->matrixModel(), 258, 258).isEmpty());
-    EXPECT_EQ(form->session().image, before);
+    EXPECT_EQ(form->session().image(), before);
     EXPECT_EQ(logLines().back(), QStringLiteral("Tabla de rutas llena: no cabe otra ruta"));
 }
 
@@ -257,5 +257,5 @@ TEST_F(FormTest, ColourThatCannotBeStoredStillLastsForThisRun)
     form->SGNClick(cell(form->SGN, 4, 1));
     ASSERT_EQ(dialogs.errors.size(), 1u);
     EXPECT_TRUE(dialogs.errors[0].startsWith(QStringLiteral("Unable to write to ")));
-    EXPECT_EQ(form->session().colors[0], 0x332211u);
+    EXPECT_EQ(form->session().colors()[0], 0x332211u);
 }

@@ -1,6 +1,7 @@
 #include "form_fixture.h"
 #include "hex_helpers.h"
 #include "ui/group_box.h"
+#include "ui/pictures.h"
 
 #include <QFontInfo>
 #include <QMenu>
@@ -121,7 +122,7 @@ TEST_F(FormTest, FirstRunCopiesAndLoadsTheDefaultConfiguration)
 {
     startWith(sampleConfiguration());
     EXPECT_TRUE(QFile::exists(QDir(workFolder()).filePath(QStringLiteral("last.qorv"))));
-    EXPECT_EQ(form->session().image, sampleConfiguration());
+    EXPECT_EQ(form->session().image(), sampleConfiguration());
     EXPECT_EQ(form->deviceModel().rowCount(), 4);
     EXPECT_EQ(QDir::currentPath(), workFolder());
     EXPECT_EQ(form->OpenDialog1.initialDir, workFolder());
@@ -131,7 +132,7 @@ TEST_F(FormTest, FirstRunCopiesAndLoadsTheDefaultConfiguration)
     form.reset();
     QFile::remove(QDir(workFolder()).filePath(QStringLiteral("last.qorv")));
     start();
-    EXPECT_EQ(form->session().image, ConfigImage{});
+    EXPECT_EQ(form->session().image(), ConfigImage{});
     EXPECT_FALSE(QFile::exists(QDir(workFolder()).filePath(QStringLiteral("last.qorv"))));
 }
 
@@ -159,9 +160,9 @@ TEST_F(FormTest, UnwritableSettingsAtStartStillLoadsDrawsAndConnects)
     start();
     ASSERT_EQ(dialogs.errors.size(), 1u);
     EXPECT_EQ(dialogs.errors[0], QStringLiteral("Unable to write to ") + iniPath());
-    EXPECT_EQ(form->session().language, UiLanguage::Spanish);
+    EXPECT_EQ(form->session().language(), UiLanguage::Spanish);
     EXPECT_EQ(form->botonConectar->text(), QStringLiteral("Conectar"));
-    EXPECT_EQ(form->session().image, sampleConfiguration());
+    EXPECT_EQ(form->session().image(), sampleConfiguration());
     EXPECT_EQ(logLines().back(), QStringLiteral("QORV CONECTADO"));
     EXPECT_TRUE(timerWasStarted);
 }
@@ -184,13 +185,13 @@ TEST_F(FormTest, OpenAndSaveConfigurations)
 {
     start();
     const QString saved = QDir(home.path()).filePath(QStringLiteral("mine"));
-    form->session().image = sampleConfiguration();
+    form->session().setImage(sampleConfiguration());
     dialogs.saveAnswers.push_back(saved);
     form->botonGuardarClick();
     EXPECT_EQ(QFileInfo(saved).size(), 4096);
     EXPECT_EQ(dialogs.folders.back(), workFolder());
 
-    form->session().image = ConfigImage::empty();
+    form->session().setImage(ConfigImage::empty());
     form->RebuildGrids();
     dialogs.openAnswers.push_back(std::nullopt);
     form->botonAbrirClick();
@@ -199,7 +200,7 @@ TEST_F(FormTest, OpenAndSaveConfigurations)
 
     dialogs.openAnswers.push_back(saved);
     form->botonAbrirClick();
-    EXPECT_EQ(form->session().image, sampleConfiguration());
+    EXPECT_EQ(form->session().image(), sampleConfiguration());
     EXPECT_EQ(form->deviceModel().rowCount(), 4);
     EXPECT_FALSE(QFile::exists(QDir(workFolder()).filePath(QStringLiteral("last.qorv"))))
         << "opening a file does not touch last.qorv";
@@ -281,4 +282,12 @@ TEST_F(FormTest, FullFirmwareUpdateInTheWindow)
     EXPECT_TRUE(form->botonRecibir->isEnabled());
     EXPECT_FALSE(form->botonTodo->isEnabled());
     EXPECT_EQ(router.mode, SimRouter::Mode::Routes);
+}
+
+// The icon files the packages ship are the picture the program draws.
+TEST(Pictures, ShippedIconIsTheDrawnOne)
+{
+    const QImage shipped(QStringLiteral(QORV_SOURCE_DIR "/data/qorv-config.png"));
+    ASSERT_FALSE(shipped.isNull());
+    EXPECT_EQ(shipped.convertToFormat(QImage::Format_ARGB32), Pictures::midiSocket(256).convertToFormat(QImage::Format_ARGB32));
 }

@@ -1,6 +1,7 @@
 #include "core/session.h"
 #include "core/work_folder.h"
 #include "link/clock.h"
+#include "hex_helpers.h"
 #include "recording_view.h"
 #include "sim/sim_router.h"
 
@@ -30,7 +31,7 @@ TEST_F(SessionTest, OfflineRouterLeavesTheLinkEmptyAndTheTickIdle)
     session.connect();
     EXPECT_EQ(view.ids(), std::vector<Msg>{Msg::Offline});
     EXPECT_FALSE(view.enabled(Button::Recibir));
-    EXPECT_FALSE(session.link.isOpen());
+    EXPECT_FALSE(session.isOpen());
     session.tick();
     EXPECT_TRUE(router.written.empty());
 }
@@ -46,8 +47,8 @@ TEST_F(SessionTest, RoutesModeIsActedOnExactlyOnce)
     EXPECT_TRUE(view.enabled(Button::Enviar));
     EXPECT_FALSE(view.enabled(Button::HexFile));
     EXPECT_FALSE(view.enabled(Button::Todo));
-    EXPECT_EQ(session.state.mode, SessionMode::Idle);
-    EXPECT_EQ(session.boot.attemptsLeft(), 0) << "no further Version is sent";
+    EXPECT_EQ(session.mode(), SessionMode::Idle);
+    EXPECT_EQ(session.transport().attemptsLeft(), 0) << "no further Version is sent";
     clock.advance(1000);
     session.tick();
     EXPECT_EQ(router.written.size(), 1u);
@@ -69,19 +70,39 @@ TEST_F(SessionTest, ConnectingAgainClosesReopensAndAsksAgain)
 
     router.unplug();
     session.tick();  // reads fail and deliver nothing; the link stays open
-    EXPECT_TRUE(session.link.isOpen());
+    EXPECT_TRUE(session.isOpen());
     session.connect();
-    EXPECT_FALSE(session.link.isOpen());
+    EXPECT_FALSE(session.isOpen());
     EXPECT_EQ(view.ids().back(), Msg::Offline);
+}
+
+// Starts a chained update of a small valid firmware against the simulated bootloader.
+void startSmallUpdate(Session& session, SimRouter& router, const QTemporaryDir& dir, FakeClock& clock)
+{
+    router.mode = SimRouter::Mode::Update;
+    session.connect();
+    for (int i = 0; i < 3; ++i) {
+        session.tick();
+        clock.advance(1);
+    }
+    const QString path = writeFirmware(dir, QStringLiteral("fw.hex"),
+                                       {linearRecord(0x1D00), hexRecord(0, 0x1000, ramp(16)), hexRecord(1, 0, {})});
+    const std::filesystem::path file = fsPath(path);
+    session.chooseFirmware(&file, path);
+    ASSERT_TRUE(session.status().fileAccepted);
+    session.startUpdate();
 }
 
 TEST_F(SessionTest, ProgressStarsEveryTwentySixTicks)
 {
-    session.state.mode = SessionMode::UpdateProgress;
+    router.faults.noReply = true;  // the Erase stays unanswered: the update shows progress
+    startSmallUpdate(session, router, dir, clock);
+    ASSERT_EQ(session.mode(), SessionMode::UpdateProgress);
     std::vector<int> starTicks;
     for (int t = 1; t <= 80; ++t) {
         const int before = view.stars;
         session.tick();
+        clock.advance(1);
         if (view.stars != before)
             starTicks.push_back(t);
     }
@@ -90,49 +111,58 @@ TEST_F(SessionTest, ProgressStarsEveryTwentySixTicks)
 
 TEST_F(SessionTest, CopyProgressEndsOnTheFifteenthStarAndReconnectsWithoutVersion)
 {
-    session.connect();
-    session.tick();
-    session.tick();  // routes mode seen and logged
+    startSmallUpdate(session, router, dir, clock);
+    for (int i = 0; i < 200 && session.mode() != SessionMode::CopyProgress; ++i) {
+        session.tick();
+        clock.advance(1);
+    }
+    ASSERT_EQ(session.mode(), SessionMode::CopyProgress);
     const std::size_t writes = router.written.size();
     view.log.clear();
-    session.state.mode = SessionMode::CopyProgress;
-    session.state.copyCountdown = 14;
-    session.state.progressDelay = 25;
+    const int stars = view.stars;
     int ticks = 0;
-    while (session.state.mode == SessionMode::CopyProgress) {
+    while (session.mode() == SessionMode::CopyProgress && ticks < 1000) {
         session.tick();
+        clock.advance(1);
         ++ticks;
     }
-    EXPECT_EQ(view.stars, 15);
-    EXPECT_EQ(ticks, 15 * 26);
+    EXPECT_EQ(view.stars - stars, 15);
+    EXPECT_LE(ticks, 15 * 26);
+    EXPECT_GT(ticks, 14 * 26);
     EXPECT_EQ(view.ids(), (std::vector<Msg>{Msg::Updated, Msg::Connected}));
-    EXPECT_EQ(router.opens, 2);
     for (int i = 0; i < 1000; ++i)
         session.tick();
-    EXPECT_EQ(router.written.size(), writes);
+    EXPECT_EQ(router.written.size(), writes) << "no Version after the reconnection";
+    EXPECT_EQ(session.status().mode, RouterStatus::Mode::Routes);
+    EXPECT_EQ(session.status().outcome, RouterStatus::Outcome::Updated);
+}
 
-    // Not back yet: offline, and polling stops.
-    view.log.clear();
-    router.mode = SimRouter::Mode::Absent;
-    session.state.mode = SessionMode::CopyProgress;
-    session.state.copyCountdown = 0;
-    session.state.progressDelay = 0;
-    session.tick();
-    EXPECT_EQ(view.ids(), (std::vector<Msg>{Msg::Updated}));
-    EXPECT_TRUE(session.reconnecting());
-    // Looked for every 250 ms; called offline once 10 s have passed.
+// Not back after the count-down: looked for every 250 ms, called offline once 10 s have passed.
+TEST_F(SessionTest, RouterThatNeverComesBackIsCalledOffline)
+{
+    router.clock = &clock;
+    router.restartMilliseconds = 60000;
+    startSmallUpdate(session, router, dir, clock);
+    for (int i = 0; i < 2000 && view.ids().back() != Msg::Updated; ++i) {
+        session.tick();
+        clock.advance(1);
+    }
+    ASSERT_EQ(view.ids().back(), Msg::Updated);
+    EXPECT_TRUE(session.status().reconnecting);
+    EXPECT_FALSE(view.enabled(Button::Recibir));
     const int opens = router.opens;
-    for (int ms = 0; ms < 9999; ++ms) {
+    // The tick that logged "QORV actualizado" ran at T, and the clock is now T + 1.
+    for (int ms = 2; ms < 10000; ++ms) {
         clock.advance(1);
         session.tick();
     }
-    EXPECT_EQ(view.ids(), (std::vector<Msg>{Msg::Updated}));
-    EXPECT_EQ(router.opens, opens);
+    EXPECT_EQ(view.ids().back(), Msg::Updated);
+    EXPECT_EQ(router.opens, opens) << "a router away from USB cannot be opened";
     clock.advance(1);
     session.tick();
-    EXPECT_EQ(view.ids(), (std::vector<Msg>{Msg::Updated, Msg::Offline}));
-    EXPECT_FALSE(session.reconnecting());
-    EXPECT_FALSE(session.link.isOpen());
+    EXPECT_EQ(view.ids().back(), Msg::Offline);
+    EXPECT_FALSE(session.status().reconnecting);
+    EXPECT_FALSE(session.isOpen());
     EXPECT_FALSE(view.enabled(Button::Recibir));
 }
 

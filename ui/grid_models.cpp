@@ -1,69 +1,209 @@
 #include "ui/grid_models.h"
 
-TextGridModel::TextGridModel(int fixedRows, int fixedColumns, QObject* parent)
-    : QAbstractTableModel(parent), fixedRows_(fixedRows), fixedColumns_(fixedColumns)
+#include "config/device_name.h"
+#include "text/texts.h"
+
+namespace {
+constexpr Text kDeviceHeaders[] = {Text::HeaderVidPid, Text::HeaderDevice, Text::HeaderSerial, Text::HeaderPorts,
+                                   Text::HeaderColor};
+
+} // namespace
+
+RoutingMatrixModel::RoutingMatrixModel(const ConfigImage& image, QObject* parent)
+    : GridModel(parent), image_(image)
 {
 }
 
-void TextGridModel::begin(int rows, int columns)
+void RoutingMatrixModel::rebuild()
 {
-    resetting_ = rows != rows_ || columns != columns_;
-    if (resetting_)
-        beginResetModel();
-    rows_ = rows;
-    columns_ = columns;
-    cells_.assign(static_cast<std::size_t>(rows) * columns, QString());
+    const int oldSize = layout_.size();
+    const int ports = image_.totalPorts();
+    const int newSize = MatrixLayout(ports).size();
+    refill(oldSize, newSize, oldSize, newSize, [&] {
+        layout_ = MatrixLayout(ports);
+        const int n = image_.deviceCount();
+        ports_.clear();
+        names_.assign(static_cast<std::size_t>(n), QString());
+        for (int d = 0; d < n; ++d) {
+            const DeviceEntry e = image_.device(d);
+            names_[static_cast<std::size_t>(d)] = decodeDeviceName(e.deviceName);
+            for (int k = 0; k < e.ports(); ++k)
+                ports_.push_back({d, k + 1, k == 0});
+        }
+        const std::size_t side = static_cast<std::size_t>(ports) + 1;
+        on_.assign(side * side, false);
+        image_.forEachRoute([&](const Route& route) {
+            on_[static_cast<std::size_t>(route.source + 1) * side + static_cast<std::size_t>(route.destination + 1)] = true;
+        });
+    });
 }
 
-void TextGridModel::end()
+void RoutingMatrixModel::repaintAll()
 {
-    if (resetting_)
-        endResetModel();
-    else
-        repaintAll();
-    resetting_ = false;
+    if (layout_.size() > 0)
+        emit dataChanged(index(0, 0), index(layout_.size() - 1, layout_.size() - 1));
 }
 
-void TextGridModel::repaintAll()
+MatrixCell RoutingMatrixModel::cell(int row, int column) const
 {
-    if (rows_ > 0 && columns_ > 0)
-        emit dataChanged(index(0, 0), index(rows_ - 1, columns_ - 1));
+    using L = MatrixLayout;
+    MatrixCell c;
+    if (row < 0 || column < 0 || row >= layout_.size() || column >= layout_.size())
+        return c;
+    if (const std::optional<Route> route = layout_.routeAt(row, column)) {
+        c.kind = MatrixCell::Kind::Route;
+        c.route = *route;
+        const std::size_t side = static_cast<std::size_t>(layout_.ports()) + 1;
+        c.on = on_[static_cast<std::size_t>(route->source + 1) * side + static_cast<std::size_t>(route->destination + 1)];
+        if (c.on)
+            c.text = QStringLiteral("X");
+        return c;
+    }
+    if (row == 0 && column == 0) {
+        c.kind = MatrixCell::Kind::Logo;
+        return c;
+    }
+    // A header cell: the sources run down column 0 (names) and 1 (ports), the
+    // destinations along row 0 (names) and 1 (ports), their texts reading upwards.
+    const bool alongRows = column <= L::kPortLine;  // a source's header
+    const int line = alongRows ? row : column;
+    const int header = alongRows ? column : row;
+    if (line <= L::kPortLine)
+        return c;
+    c.placement = alongRows ? (header == L::kNameLine ? MatrixCell::Text::Name : MatrixCell::Text::Across)
+                            : MatrixCell::Text::Vertical;
+    if (line == L::kRouterLine) {
+        c.kind = header == L::kNameLine ? MatrixCell::Kind::RouterName : MatrixCell::Kind::RouterPort;
+        c.text = header == L::kNameLine ? QStringLiteral("MIDI") : alongRows ? QStringLiteral("In") : QStringLiteral("Out");
+        return c;
+    }
+    const Port& port = ports_[static_cast<std::size_t>(L::endpointAt(line))];
+    c.deviceSlot = port.device;
+    if (header == L::kPortLine) {
+        c.kind = MatrixCell::Kind::PortName;
+        c.text = QStringLiteral("%1 %2").arg(alongRows ? QStringLiteral("In") : QStringLiteral("Out")).arg(port.number);
+    } else if (port.firstOfDevice) {
+        c.kind = MatrixCell::Kind::DeviceName;
+        c.text = names_[static_cast<std::size_t>(port.device)];
+    }
+    return c;
 }
 
-void TextGridModel::setText(int column, int row, const QString& text)
+int RoutingMatrixModel::rowCount(const QModelIndex& parent) const
 {
-    if (column >= 0 && column < columns_ && row >= 0 && row < rows_)
-        cells_[static_cast<std::size_t>(row) * columns_ + column] = text;
+    return parent.isValid() ? 0 : layout_.size();
 }
 
-const QString& TextGridModel::text(int column, int row) const
+int RoutingMatrixModel::columnCount(const QModelIndex& parent) const
 {
-    static const QString kEmpty;
-    if (column < 0 || column >= columns_ || row < 0 || row >= rows_)
-        return kEmpty;
-    return cells_[static_cast<std::size_t>(row) * columns_ + column];
+    return parent.isValid() ? 0 : layout_.size();
 }
 
-int TextGridModel::rowCount(const QModelIndex& parent) const
+QVariant RoutingMatrixModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid())
+        return {};
+    if (role == Qt::DisplayRole)
+        return cell(index.row(), index.column()).text;
+    if (role == kRouteOnRole) {
+        const MatrixCell c = cell(index.row(), index.column());
+        return c.kind == MatrixCell::Kind::Route ? QVariant(c.on) : QVariant();
+    }
+    return {};
+}
+
+Qt::ItemFlags RoutingMatrixModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid() || !layout_.routeAt(index.row(), index.column()))
+        return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+}
+
+DeviceTableModel::DeviceTableModel(const ConfigImage& image, QObject* parent) : GridModel(parent), image_(image) {}
+
+void DeviceTableModel::rebuild()
+{
+    const int n = image_.deviceCount();
+    refill(rows_, n + 1, kColumns, kColumns, [&] {
+        rows_ = n + 1;
+        devices_.clear();
+        for (int d = 0; d < n; ++d)
+            devices_.push_back(image_.device(d));
+    });
+}
+
+void DeviceTableModel::setLanguage(UiLanguage language)
+{
+    language_ = language;
+    repaintAll();
+}
+
+void DeviceTableModel::repaintAll()
+{
+    if (rows_ > 0)
+        emit dataChanged(index(0, 0), index(rows_ - 1, kColumns - 1));
+}
+
+DeviceCell DeviceTableModel::cell(int row, int column) const
+{
+    DeviceCell c;
+    if (row < 0 || row >= rows_ || column < 0 || column >= kColumns)
+        return c;
+    if (row == 0) {
+        c.kind = DeviceCell::Kind::Header;
+        if (column < kColorColumn + 1)
+            c.text = uiText(kDeviceHeaders[column], language_);
+        return c;
+    }
+    const int slot = row - 1;
+    const DeviceEntry& e = devices_[static_cast<std::size_t>(slot)];
+    c.deviceSlot = slot;
+    switch (column) {
+    case 0:
+        c.text = QStringLiteral("%1 / %2")
+                     .arg(e.vendorId, 4, 16, QLatin1Char('0'))
+                     .arg(e.productId, 4, 16, QLatin1Char('0'))
+                     .toUpper();
+        break;
+    case 1:
+        c.text = decodeDeviceName(e.deviceName);
+        break;
+    case 2:
+        c.text = QString::number(e.serialNumber);
+        break;
+    case 3:
+        c.text = QString::number(e.ports());
+        break;
+    case kColorColumn:
+        c.kind = DeviceCell::Kind::Color;
+        break;
+    default:
+        c.kind = DeviceCell::Kind::Remove;
+        break;
+    }
+    return c;
+}
+
+int DeviceTableModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : rows_;
 }
 
-int TextGridModel::columnCount(const QModelIndex& parent) const
+int DeviceTableModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : columns_;
+    return parent.isValid() ? 0 : kColumns;
 }
 
-QVariant TextGridModel::data(const QModelIndex& index, int role) const
+QVariant DeviceTableModel::data(const QModelIndex& index, int role) const
 {
     if (role == Qt::DisplayRole && index.isValid())
-        return text(index.column(), index.row());
+        return cell(index.row(), index.column()).text;
     return {};
 }
 
-Qt::ItemFlags TextGridModel::flags(const QModelIndex& index) const
+Qt::ItemFlags DeviceTableModel::flags(const QModelIndex& index) const
 {
-    if (!index.isValid() || isFixed(index.column(), index.row()))
+    if (!index.isValid() || index.row() == 0)
         return Qt::NoItemFlags;
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
 }

@@ -1,26 +1,72 @@
 #pragma once
+#include "config/config_image.h"
+#include "text/messages.h"
+#include "ui/matrix_layout.h"
+
 #include <QAbstractTableModel>
 #include <QString>
 
 #include <vector>
 
-// A grid of text cells: the only model of a grid. The first fixedRows rows and
-// fixedColumns columns are headers: not selectable, and they give no click.
-class TextGridModel : public QAbstractTableModel {
+// What one cell of the routing matrix is, in the domain's terms.
+struct MatrixCell {
+    enum class Kind {
+        Logo,        // the corner
+        Empty,       // a header cell with nothing in it
+        RouterName,  // "MIDI" beside the router's own In and Out
+        RouterPort,  // "In" / "Out" of the router
+        DeviceName,  // at a device's first port
+        PortName,    // "In k" / "Out k"
+        Route,       // a body cell
+    };
+    enum class Text { None, Across, Name, Vertical };  // how a header's text is placed
+
+    Kind kind = Kind::Empty;
+    QString text;
+    Text placement = Text::None;
+    int deviceSlot = -1;   // whose colour fills a name cell; -1 none
+    Route route{Route::kRouter, Route::kRouter};
+    bool on = false;       // a route cell that is switched on
+};
+
+// What both grid models share: refilling from the image keeps a grid whose size
+// does not change as it is (current cell, column widths) and only repaints it.
+class GridModel : public QAbstractTableModel {
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+protected:
+    template <typename Refill>
+    void refill(int oldRows, int newRows, int oldColumns, int newColumns, Refill&& refillData)
+    {
+        const bool reset = oldRows != newRows || oldColumns != newColumns;
+        if (reset)
+            beginResetModel();
+        refillData();
+        if (reset)
+            endResetModel();
+        else if (newRows > 0 && newColumns > 0)
+            emit dataChanged(index(0, 0), index(newRows - 1, newColumns - 1));
+    }
+};
+
+// The routing matrix over the configuration image: one typed value per cell,
+// refreshed by rebuild(). The display text is the design's ("X" on a route that
+// is on) for the eye of assistive technology; the state is kRouteOnRole.
+class RoutingMatrixModel : public GridModel {
     Q_OBJECT
 public:
-    TextGridModel(int fixedRows, int fixedColumns, QObject* parent = nullptr);
+    static constexpr int kRouteOnRole = Qt::UserRole + 1;
 
-    // Refilling starts with begin() and ends with end(), so that a grid whose size
-    // does not change keeps its current cell and column widths.
-    void begin(int rows, int columns);
-    void end();
+    explicit RoutingMatrixModel(const ConfigImage& image, QObject* parent = nullptr);
 
-    void setText(int column, int row, const QString& text);
-    const QString& text(int column, int row) const;
-    bool isFixed(int column, int row) const { return row < fixedRows_ || column < fixedColumns_; }
-    // Repaints without a rebuild (a colour changed).
+    // Reads the image again. A matrix whose size does not change keeps its current cell.
+    void rebuild();
     void repaintAll();
+
+    const MatrixLayout& layout() const { return layout_; }
+    MatrixCell cell(int row, int column) const;
+    QString text(int column, int row) const { return cell(row, column).text; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -28,10 +74,54 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
-    int fixedRows_;
-    int fixedColumns_;
+    struct Port {
+        int device;
+        int number;          // 1-based within its device
+        bool firstOfDevice;
+    };
+
+    const ConfigImage& image_;
+    MatrixLayout layout_;
+    std::vector<Port> ports_;
+    std::vector<QString> names_;   // by device slot
+    std::vector<bool> on_;         // (ports + 1)^2, the router first
+};
+
+// What one cell of the device table is.
+struct DeviceCell {
+    enum class Kind { Header, Text, Color, Remove };
+    Kind kind = Kind::Text;
+    QString text;
+    int deviceSlot = -1;  // the slot whose colour a Color cell shows
+};
+
+// The device table: a header row, then one row per device.
+class DeviceTableModel : public GridModel {
+    Q_OBJECT
+public:
+    static constexpr int kColumns = 6;
+    static constexpr int kColorColumn = 4;
+    static constexpr int kRemoveColumn = 5;
+
+    DeviceTableModel(const ConfigImage& image, QObject* parent = nullptr);
+
+    void rebuild();
+    void setLanguage(UiLanguage language);
+    void repaintAll();
+
+    // The device slot a row stands for; -1 for the header row or outside.
+    int slotAt(int row) const { return row >= 1 && row < rows_ ? row - 1 : -1; }
+    DeviceCell cell(int row, int column) const;
+    QString text(int column, int row) const { return cell(row, column).text; }
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+private:
+    const ConfigImage& image_;
+    UiLanguage language_ = UiLanguage::Spanish;
     int rows_ = 0;
-    int columns_ = 0;
-    bool resetting_ = false;
-    std::vector<QString> cells_;
+    std::vector<DeviceEntry> devices_;
 };

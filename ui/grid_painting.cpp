@@ -1,7 +1,5 @@
 #include "ui/grid_painting.h"
 
-#include "ui/grid_models.h"
-
 #include <QPainter>
 
 QColor colorFromTable(std::uint32_t bbggrr)
@@ -26,92 +24,88 @@ void drawOpaqueText(QPainter& painter, const QPoint& at, const QString& text, co
     painter.drawText(placed, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
 }
 
-QColor deviceColor(const MatrixPaintContext& context, int globalPort)
+QColor slotColor(const ColorTable* colors, int slot)
 {
-    if (!context.portDevice || !context.colors || globalPort < 0
-        || globalPort >= static_cast<int>(context.portDevice->size()))
+    if (!colors || slot < 0 || slot >= kColorCount)
         return {};
-    const int slot = (*context.portDevice)[globalPort];
-    if (slot < 0 || slot >= kColorCount)
-        return {};
-    return colorFromTable((*context.colors)[slot]);
+    return colorFromTable((*colors)[static_cast<std::size_t>(slot)]);
 }
 } // namespace
 
-void paintMatrixCell(QPainter& painter, const QRect& cell, int column, int row, bool selected,
-                     const MatrixPaintContext& context)
+void paintMatrixCell(QPainter& painter, const QRect& rect, const MatrixCell& cell, bool selected,
+                     const MatrixPaintStyle& style)
 {
-    const bool body = column >= 2 && row >= 2;
-    painter.fillRect(cell, selected ? context.selection : body ? GridColors::kMatrixBody : GridColors::kHeader);
-    const QString& text = context.model->text(column, row);
-
-    if (column == 0 && row == 0) {
-        painter.drawImage(cell.topLeft(), context.logo);
+    using Kind = MatrixCell::Kind;
+    painter.fillRect(rect, selected ? style.selection : cell.kind == Kind::Route ? GridColors::kMatrixBody : GridColors::kHeader);
+    if (cell.kind == Kind::Logo) {
+        painter.drawImage(rect.topLeft(), style.logo);
         return;
     }
-    if (body) {
-        if (text == QLatin1String("X"))
-            painter.drawImage(cell.topLeft(), context.routeMark);
+    if (cell.kind == Kind::Route) {
+        if (cell.on)
+            painter.drawImage(rect.topLeft(), style.routeMark);
         return;
     }
-
-    QColor fill;
-    const bool routerCell = (row == 2 && column <= 1) || (column == 2 && row <= 1);
-    if (routerCell)
-        fill = Qt::black;
-    else if (row >= 3)
-        fill = deviceColor(context, row - 3);
-    else if (column >= 3)
-        fill = deviceColor(context, column - 3);
-    if (text.isEmpty())
+    if (cell.text.isEmpty())
         return;
+    const QColor fill = cell.kind == Kind::RouterName || cell.kind == Kind::RouterPort ? QColor(Qt::black)
+                                                                                       : slotColor(style.colors, cell.deviceSlot);
     if (fill.isValid())
-        painter.fillRect(cell, fill);
+        painter.fillRect(rect, fill);
 
     painter.save();
-    painter.setClipRect(cell);
-    painter.setFont(context.font);
+    painter.setClipRect(rect);
+    painter.setFont(style.font);
     painter.setPen(Qt::white);
-    if (column == 1 && row >= 2) {
-        drawOpaqueText(painter, cell.topLeft() + QPoint(2, 2), text, fill);
-    } else if (column == 0 && row >= 2) {
-        drawOpaqueText(painter, cell.topLeft() + QPoint(4, 10), text, fill);
-    } else if (row <= 1 && column >= 2) {
+    switch (cell.placement) {
+    case MatrixCell::Text::Across:
+        drawOpaqueText(painter, rect.topLeft() + QPoint(2, 2), cell.text, fill);
+        break;
+    case MatrixCell::Text::Name:
+        drawOpaqueText(painter, rect.topLeft() + QPoint(4, 10), cell.text, fill);
+        break;
+    case MatrixCell::Text::Vertical:
         // Reads bottom to top: the unrotated box's top-left sits near the bottom-left corner.
-        painter.translate(cell.left() + 4, cell.bottom() + 1 - 5);
+        painter.translate(rect.left() + 4, rect.bottom() + 1 - 5);
         painter.rotate(-90);
-        drawOpaqueText(painter, QPoint(0, 0), text, fill);
+        drawOpaqueText(painter, QPoint(0, 0), cell.text, fill);
+        break;
+    case MatrixCell::Text::None:
+        break;
     }
     painter.restore();
 }
 
-void paintDeviceCell(QPainter& painter, const QRect& cell, int column, int row, bool selected,
-                     const DevicePaintContext& context)
+void paintDeviceCell(QPainter& painter, const QRect& rect, const DeviceCell& cell, bool selected,
+                     const DevicePaintStyle& style)
 {
-    painter.fillRect(cell, selected ? context.selection : row == 0 ? GridColors::kHeader : GridColors::kDeviceBody);
-    const QString& text = context.model->text(column, row);
-    if (!text.isEmpty()) {
+    painter.fillRect(rect, selected ? style.selection
+                                    : cell.kind == DeviceCell::Kind::Header ? GridColors::kHeader : GridColors::kDeviceBody);
+    if (!cell.text.isEmpty()) {
         painter.save();
-        painter.setClipRect(cell);
-        painter.setFont(context.font);
+        painter.setClipRect(rect);
+        painter.setFont(style.font);
         painter.setPen(Qt::white);
-        painter.drawText(cell.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
+        painter.drawText(rect.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, cell.text);
         painter.restore();
     }
-    if (row < 1)
-        return;
-    if (column == 4 && context.colors && row - 1 < kColorCount)
-        painter.fillRect(cell, colorFromTable((*context.colors)[row - 1]));
-    else if (column == 5)
-        painter.drawImage(cell.topLeft(), context.wastebasket);
+    if (cell.kind == DeviceCell::Kind::Color) {
+        const QColor color = slotColor(style.colors, cell.deviceSlot);
+        if (color.isValid())
+            painter.fillRect(rect, color);
+    } else if (cell.kind == DeviceCell::Kind::Remove) {
+        painter.drawImage(rect.topLeft(), style.wastebasket);
+    }
 }
 
 void MatrixDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
-    paintMatrixCell(*painter, option.rect, index.column(), index.row(), option.state & QStyle::State_Selected, context_);
+    paintMatrixCell(*painter, option.rect, model_.cell(index.row(), index.column()),
+                    option.state & QStyle::State_Selected, style_);
 }
 
 void DeviceDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
-    paintDeviceCell(*painter, option.rect, index.column(), index.row(), option.state & QStyle::State_Selected, context_);
+    paintDeviceCell(*painter, option.rect, model_.cell(index.row(), index.column()),
+                    option.state & QStyle::State_Selected, style_);
 }

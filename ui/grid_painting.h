@@ -1,15 +1,13 @@
 #pragma once
 #include "config/settings.h"
+#include "ui/grid_models.h"
 
 #include <QColor>
 #include <QFont>
 #include <QImage>
 #include <QStyledItemDelegate>
 
-#include <vector>
-
 class QPainter;
-class TextGridModel;
 
 QColor colorFromTable(std::uint32_t bbggrr);
 std::uint32_t colorToTable(const QColor& color);
@@ -20,44 +18,50 @@ inline const QColor kMatrixBody{0x28, 0x28, 0x28};
 inline const QColor kDeviceBody{0x5C, 0x5C, 0x5C};
 }
 
-// What painting the routing matrix needs besides the cell texts.
-struct MatrixPaintContext {
-    const TextGridModel* model = nullptr;
-    const std::vector<int>* portDevice = nullptr;  // device slot of each global port
+// What painting the routing matrix needs besides the cells.
+struct MatrixPaintStyle {
     const ColorTable* colors = nullptr;
-    QImage logo;       // painted in cell (0, 0)
-    QImage routeMark;  // painted on every body cell that reads "X"
+    QImage logo;       // painted in the corner
+    QImage routeMark;  // painted on every route that is on
     QFont font;
     QColor selection;
 };
 
-struct DevicePaintContext {
-    const TextGridModel* model = nullptr;
+struct DevicePaintStyle {
     const ColorTable* colors = nullptr;
     QImage wastebasket;
     QFont font;
     QColor selection;
 };
 
-void paintMatrixCell(QPainter& painter, const QRect& cell, int column, int row, bool selected,
-                     const MatrixPaintContext& context);
-void paintDeviceCell(QPainter& painter, const QRect& cell, int column, int row, bool selected,
-                     const DevicePaintContext& context);
+// Paint one cell from its value alone, so a test can paint a cell into an image.
+void paintMatrixCell(QPainter& painter, const QRect& rect, const MatrixCell& cell, bool selected,
+                     const MatrixPaintStyle& style);
+void paintDeviceCell(QPainter& painter, const QRect& rect, const DeviceCell& cell, bool selected,
+                     const DevicePaintStyle& style);
 
 class MatrixDelegate : public QStyledItemDelegate {
 public:
-    MatrixDelegate(const MatrixPaintContext& context, QObject* parent) : QStyledItemDelegate(parent), context_(context) {}
+    MatrixDelegate(const RoutingMatrixModel& model, const MatrixPaintStyle& style, QObject* parent)
+        : QStyledItemDelegate(parent), model_(model), style_(style)
+    {
+    }
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
 private:
-    const MatrixPaintContext& context_;
+    const RoutingMatrixModel& model_;
+    const MatrixPaintStyle& style_;
 };
 
 class DeviceDelegate : public QStyledItemDelegate {
 public:
-    DeviceDelegate(const DevicePaintContext& context, QObject* parent) : QStyledItemDelegate(parent), context_(context) {}
+    DeviceDelegate(const DeviceTableModel& model, const DevicePaintStyle& style, QObject* parent)
+        : QStyledItemDelegate(parent), model_(model), style_(style)
+    {
+    }
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
 private:
-    const DevicePaintContext& context_;
+    const DeviceTableModel& model_;
+    const DevicePaintStyle& style_;
 };

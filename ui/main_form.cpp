@@ -2,10 +2,11 @@
 
 #include "config/device_name.h"
 #include "core/work_folder.h"
+#include "ui/button_states.h"
 #include "ui/grid_models.h"
 #include "ui/group_box.h"
 #include "ui/pictures.h"
-#include "ui/texts.h"
+#include "text/texts.h"
 
 #include <QDir>
 #include <QFontDatabase>
@@ -117,10 +118,14 @@ void TMainForm::buildControls()
     auto* menuStyle = new FlagMenuStyle;
     menuStyle->setParent(this);
     Idioma1->setStyle(menuStyle);
-    Espaol1 = Idioma1->addAction(QIcon(QPixmap::fromImage(Pictures::flagSpain())), formText(Text::MenuEspanol));
-    English1 = Idioma1->addAction(QIcon(QPixmap::fromImage(Pictures::flagUnitedKingdom())), formText(Text::MenuEnglish));
-    connect(Espaol1, &QAction::triggered, this, &TMainForm::Espaol1Click);
-    connect(English1, &QAction::triggered, this, &TMainForm::English1Click);
+    // One item per language, in the table's order; the first two carry the window's own names.
+    for (const LanguageInfo& entry : kLanguages) {
+        QAction* item = Idioma1->addAction(QIcon(QPixmap::fromImage(Pictures::flag(entry.language))), formText(entry.menuCaption));
+        connect(item, &QAction::triggered, this, [this, language = entry.language] { chooseLanguage(language); });
+        languageItems_.push_back(item);
+    }
+    Espaol1 = languageItems_[static_cast<std::size_t>(UiLanguage::Spanish)];
+    English1 = languageItems_[static_cast<std::size_t>(UiLanguage::English)];
 
     botonConectar = makeButton(client, Text::Conectar, 8, 28, 75, true);
 
@@ -156,27 +161,24 @@ void TMainForm::buildControls()
     Image2 = Pictures::logo();
     Image3 = Pictures::wastebasket();
 
-    deviceModel_ = new TextGridModel(1, 0, this);
-    devicePaint_.model = deviceModel_;
-    devicePaint_.colors = &session_->colors;
+    deviceModel_ = new DeviceTableModel(session_->image(), this);
+    devicePaint_.colors = &session_->colors();
     devicePaint_.wastebasket = Image3;
     devicePaint_.font = tahoma(11);
     devicePaint_.selection = client->palette().color(QPalette::Highlight);
-    SGN = makeGrid(client, deviceModel_, new DeviceDelegate(devicePaint_, this));
+    SGN = makeGrid(client, deviceModel_, new DeviceDelegate(*deviceModel_, devicePaint_, this));
     SGN->setGeometry(8, 219, 385, 129);
     SGN->horizontalHeader()->setDefaultSectionSize(64);
     SGN->verticalHeader()->setDefaultSectionSize(25);
     connect(SGN, &QTableView::clicked, this, &TMainForm::SGNClick);
 
-    matrixModel_ = new TextGridModel(2, 2, this);
-    matrixPaint_.model = matrixModel_;
-    matrixPaint_.portDevice = &portDevice_;
-    matrixPaint_.colors = &session_->colors;
+    matrixModel_ = new RoutingMatrixModel(session_->image(), this);
+    matrixPaint_.colors = &session_->colors();
     matrixPaint_.logo = Image2;
     matrixPaint_.routeMark = Image1;
     matrixPaint_.font = tahoma(11, true);
     matrixPaint_.selection = client->palette().color(QPalette::Highlight);
-    SG = makeGrid(client, matrixModel_, new MatrixDelegate(matrixPaint_, this));
+    SG = makeGrid(client, matrixModel_, new MatrixDelegate(*matrixModel_, matrixPaint_, this));
     SG->setGeometry(418, 75, 320, 298);
     SG->horizontalHeader()->setDefaultSectionSize(31);
     SG->verticalHeader()->setDefaultSectionSize(31);
@@ -234,34 +236,24 @@ void TMainForm::FormCreate()
     Timer1->start();
 }
 
-QPushButton* TMainForm::button(Button which) const
+// Every button that follows the router is set here, from the published status.
+void TMainForm::statusChanged(const RouterStatus& status)
 {
-    switch (which) {
-    case Button::Recibir:
-        return botonRecibir;
-    case Button::Enviar:
-        return botonEnviar;
-    case Button::HexFile:
-        return botonHexFile;
-    case Button::Todo:
-        return botonTodo;
-    }
-    return nullptr;
-}
-
-void TMainForm::setButtonEnabled(Button which, bool enabled)
-{
-    button(which)->setEnabled(enabled);
+    const ButtonStates states = buttonStates(status);
+    botonRecibir->setEnabled(states.recibir);
+    botonEnviar->setEnabled(states.enviar);
+    botonHexFile->setEnabled(states.hexFile);
+    botonTodo->setEnabled(states.todo);
 }
 
 void TMainForm::appendLog(const LogMessage& message)
 {
-    AppendLogLine(messageText(message, session_->language));
+    AppendLogLine(messageText(message, session_->language()));
 }
 
 void TMainForm::showError(const LogMessage& message)
 {
-    options_.dialogs->showError(this, messageText(message, session_->language));
+    options_.dialogs->showError(this, messageText(message, session_->language()));
 }
 
 // A new last line; a text ending in a line break leaves the caret on an empty last
@@ -286,12 +278,12 @@ void TMainForm::InsertLogText(const QString& text)
 }
 
 void TMainForm::botonConectarClick() { session_->connect(); }
-void TMainForm::botonFVerClick() { session_->update.queueVersion(); }
-void TMainForm::botonTodoClick() { session_->update.startUpdate(); }
-void TMainForm::botonEraseClick() { session_->update.erase(); }
-void TMainForm::botonProgramClick() { session_->update.program(); }
-void TMainForm::botonVerifyClick() { session_->update.verify(); }
-void TMainForm::botonSaltarClick() { session_->update.jump(); }
+void TMainForm::botonFVerClick() { session_->queueVersion(); }
+void TMainForm::botonTodoClick() { session_->startUpdate(); }
+void TMainForm::botonEraseClick() { session_->erase(); }
+void TMainForm::botonProgramClick() { session_->program(); }
+void TMainForm::botonVerifyClick() { session_->verify(); }
+void TMainForm::botonSaltarClick() { session_->jump(); }
 void TMainForm::botonRecibirClick() { session_->receiveConfiguration(); }
 void TMainForm::botonEnviarClick() { session_->sendConfiguration(); }
 void TMainForm::Timer1Timer()
@@ -314,7 +306,7 @@ void TMainForm::botonHexFileClick()
     if (chosen)
         OpenDialog2.fileName = *chosen;
     const std::filesystem::path path(OpenDialog2.fileName.toStdU16String());
-    session_->update.chooseFile(chosen ? &path : nullptr, QDir::toNativeSeparators(OpenDialog2.fileName));
+    session_->chooseFirmware(chosen ? &path : nullptr, QDir::toNativeSeparators(OpenDialog2.fileName));
 }
 
 void TMainForm::botonAbrirClick()
@@ -344,34 +336,19 @@ void TMainForm::setCaptions(UiLanguage language)
     for (const auto& [control, text] : buttons)
         control->setText(uiText(text, language));
     Idioma1->setTitle(uiText(Text::MenuIdioma, language));
-    Espaol1->setText(uiText(Text::MenuEspanol, language));
-    English1->setText(uiText(Text::MenuEnglish, language));
+    for (std::size_t i = 0; i < kLanguages.size(); ++i)
+        languageItems_[i]->setText(uiText(kLanguages[i].menuCaption, language));
 }
 
-void TMainForm::writeDeviceHeaders(int firstColumn, UiLanguage language)
-{
-    const Text headers[] = {Text::HeaderVidPid, Text::HeaderDevice, Text::HeaderSerial, Text::HeaderPorts,
-                            Text::HeaderColor};
-    for (int column = firstColumn; column < 5; ++column)
-        deviceModel_->setText(column, 0, uiText(headers[column], language));
-}
+void TMainForm::Espaol1Click() { chooseLanguage(UiLanguage::Spanish); }
+void TMainForm::English1Click() { chooseLanguage(UiLanguage::English); }
 
-void TMainForm::Espaol1Click()
+void TMainForm::chooseLanguage(UiLanguage language)
 {
-    if (!session_->setLanguage(UiLanguage::Spanish))
+    if (!session_->setLanguage(language))
         return;
-    setCaptions(UiLanguage::Spanish);
-    writeDeviceHeaders(0, UiLanguage::Spanish);
-    deviceModel_->repaintAll();
-}
-
-void TMainForm::English1Click()
-{
-    if (!session_->setLanguage(UiLanguage::English))
-        return;
-    setCaptions(UiLanguage::English);
-    writeDeviceHeaders(1, UiLanguage::English);
-    deviceModel_->repaintAll();
+    setCaptions(language);
+    deviceModel_->setLanguage(language);
 }
 
 void TMainForm::RebuildGrids()
@@ -382,120 +359,59 @@ void TMainForm::RebuildGrids()
 
 void TMainForm::rebuildDeviceTable()
 {
-    const ConfigImage& image = session_->image;
-    const int n = image.deviceCount();
-    deviceModel_->begin(n + 1, 6);
-    writeDeviceHeaders(0, session_->language);
-    for (int d = 0; d < n; ++d) {
-        const DeviceEntry e = image.device(d);
-        const int row = d + 1;
-        deviceModel_->setText(0, row, QStringLiteral("%1 / %2")
-                                          .arg(e.vendorId, 4, 16, QLatin1Char('0'))
-                                          .arg(e.productId, 4, 16, QLatin1Char('0'))
-                                          .toUpper());
-        deviceModel_->setText(1, row, decodeDeviceName(e.deviceName));
-        deviceModel_->setText(2, row, QString::number(e.serialNumber));
-        deviceModel_->setText(3, row, QString::number(e.ports()));
-    }
-    deviceModel_->end();
+    deviceModel_->setLanguage(session_->language());
+    deviceModel_->rebuild();
     const int widths[] = {63, 126, 69, 51, 39, 28};
-    for (int column = 0; column < 6; ++column)
+    for (int column = 0; column < DeviceTableModel::kColumns; ++column)
         SGN->setColumnWidth(column, widths[column] + 1);
-    SGN->resize(SGN->width(), static_cast<int>(std::floor((n + 1) * 26.5)));
+    SGN->resize(SGN->width(), static_cast<int>(std::floor(deviceModel_->rowCount() * 26.5)));
 }
 
 void TMainForm::rebuildMatrix()
 {
-    const ConfigImage& image = session_->image;
-    const int n = image.deviceCount();
-    const int ports = image.totalPorts();
-    const int size = ports + 3;
-
-    portDevice_.assign(static_cast<std::size_t>(ports), -1);
-    matrixModel_->begin(size, size);
-    matrixModel_->setText(0, 2, QStringLiteral("MIDI"));
-    matrixModel_->setText(2, 0, QStringLiteral("MIDI"));
-    matrixModel_->setText(1, 2, QStringLiteral("In"));
-    matrixModel_->setText(2, 1, QStringLiteral("Out"));
-    int p = 3;
-    for (int d = 0; d < n; ++d) {
-        const DeviceEntry e = image.device(d);
-        if (e.ports() == 0)
-            continue;
-        const QString name = decodeDeviceName(e.deviceName);
-        matrixModel_->setText(p, 0, name);
-        matrixModel_->setText(0, p, name);
-        for (int k = 1; k <= e.ports(); ++k, ++p) {
-            matrixModel_->setText(1, p, QStringLiteral("In %1").arg(k));
-            matrixModel_->setText(p, 1, QStringLiteral("Out %1").arg(k));
-            portDevice_[static_cast<std::size_t>(p - 3)] = d;
-        }
-    }
-    const QString mark = QStringLiteral("X");
-    image.forEachRoute([&](const Route& route) {
-        const int row = route.source == Route::kRouter ? 2 : route.source + 3;
-        const int column = route.destination == Route::kRouter ? 2 : route.destination + 3;
-        matrixModel_->setText(column, row, mark);
-    });
-    matrixModel_->end();
-
-    SG->setColumnWidth(0, 155);
-    SG->setColumnWidth(1, 47);
-    SG->setRowHeight(0, 154);
-    SG->setRowHeight(1, 48);
-    const int side = static_cast<int>(std::floor((size - 2) * 31.5 + 204));
+    matrixModel_->rebuild();
+    SG->setColumnWidth(MatrixLayout::kNameLine, 155);
+    SG->setColumnWidth(MatrixLayout::kPortLine, 47);
+    SG->setRowHeight(MatrixLayout::kNameLine, 154);
+    SG->setRowHeight(MatrixLayout::kPortLine, 48);
+    const int side = static_cast<int>(std::floor((matrixModel_->layout().size() - 2) * 31.5 + 204));
     SG->resize(side, side);
 }
 
 void TMainForm::SGClick(const QModelIndex& index)
 {
-    const int c = index.column();
-    const int r = index.row();
-    if (c < 2 || r < 2)
+    const std::optional<Route> route = matrixModel_->layout().routeAt(index.row(), index.column());
+    if (!route)
         return;
-    ConfigImage& image = session_->image;
-    if (r == 2 && c == 2) {
-        image.toggleMidiThru();
-    } else if (r == 2) {
-        const PortRef to = image.portOwner(c - 3);
-        image.toggleFromMidiIn(to.device, to.port);
-    } else if (c == 2) {
-        const PortRef from = image.portOwner(r - 3);
-        image.toggleToMidiOut(from.device, from.port);
-    } else {
-        const PortRef from = image.portOwner(r - 3);
-        const PortRef to = image.portOwner(c - 3);
-        // Refused only when a new entry is needed and all route slots are taken.
-        if (!image.toggleRoute(from.device, from.port, to.device, to.port)) {
-            appendLog({Msg::RouteTableFull});
-            return;
-        }
+    // Refused only when a new entry is needed and all route slots are taken.
+    if (!session_->toggle(*route)) {
+        appendLog({Msg::RouteTableFull});
+        return;
     }
     RebuildGrids();
 }
 
 void TMainForm::SGNClick(const QModelIndex& index)
 {
-    const int c = index.column();
-    const int r = index.row();
-    if (r < 1)
+    const int slot = deviceModel_->slotAt(index.row());
+    if (slot < 0)
         return;
-    if (c == 4) {
+    if (index.column() == DeviceTableModel::kColorColumn) {
         const std::optional<QColor> picked = options_.dialogs->pickColor(this, ColorDialog1);
         if (!picked)
             return;
         ColorDialog1 = *picked;
         // Kept for this run even when the settings file cannot store it.
-        session_->setColor(r - 1, colorToTable(*picked));
+        session_->setColor(slot, colorToTable(*picked));
         deviceModel_->repaintAll();
         matrixModel_->repaintAll();
-    } else if (c == 5) {
-        const QString name = deviceModel_->text(1, r);
-        const UiLanguage language = session_->language;
+    } else if (index.column() == DeviceTableModel::kRemoveColumn) {
+        const QString name = deviceModel_->text(1, index.row());
+        const UiLanguage language = session_->language();
         if (!options_.dialogs->askYesNo(this, uiText(Text::RemoveTitle, language),
                                         uiText(Text::RemoveQuestion, language).arg(name)))
             return;
-        session_->image.removeDevice(r - 1);
+        session_->removeDevice(slot);
         RebuildGrids();
     }
 }

@@ -2,6 +2,7 @@
 #include "core/session.h"
 #include "core/session_types.h"
 #include "ui/dialogs.h"
+#include "ui/grid_models.h"
 #include "ui/grid_painting.h"
 
 #include <QImage>
@@ -19,7 +20,6 @@ class QPlainTextEdit;
 class QPushButton;
 class QTableView;
 class QTimer;
-class TextGridModel;
 class Trace;
 
 // Where the window takes what it needs from outside, so tests can supply their own.
@@ -49,8 +49,8 @@ public:
     static constexpr int kClientHeight = 529;
 
     Session& session() { return *session_; }
-    TextGridModel& matrixModel() { return *matrixModel_; }
-    TextGridModel& deviceModel() { return *deviceModel_; }
+    RoutingMatrixModel& matrixModel() { return *matrixModel_; }
+    DeviceTableModel& deviceModel() { return *deviceModel_; }
     QWidget* clientArea() const { return centralWidget(); }
 
     // Handlers, named after their control and event.
@@ -82,7 +82,7 @@ public:
     // SessionView
     void appendLog(const LogMessage& message) override;
     void insertLogText(const QString& text) override { InsertLogText(text); }
-    void setButtonEnabled(Button button, bool enabled) override;
+    void statusChanged(const RouterStatus& status) override;
     void rebuildGrids() override { RebuildGrids(); }
     void tickNeeded() override;
     void showError(const LogMessage& message) override;
@@ -117,14 +117,13 @@ private:
     void setCaptions(UiLanguage language);
     void rebuildDeviceTable();
     void rebuildMatrix();
-    void writeDeviceHeaders(int firstColumn, UiLanguage language);
-    QPushButton* button(Button which) const;
+    void chooseLanguage(UiLanguage language);
 
     MainFormOptions options_;
     std::unique_ptr<Session> session_;
-    TextGridModel* matrixModel_ = nullptr;
-    TextGridModel* deviceModel_ = nullptr;
-    std::vector<int> portDevice_;
-    MatrixPaintContext matrixPaint_;
-    DevicePaintContext devicePaint_;
+    RoutingMatrixModel* matrixModel_ = nullptr;
+    DeviceTableModel* deviceModel_ = nullptr;
+    MatrixPaintStyle matrixPaint_;
+    DevicePaintStyle devicePaint_;
+    std::vector<QAction*> languageItems_;
 };

@@ -146,4 +146,15 @@ QIcon appIcon()
     return icon;
 }
 
+QImage flag(UiLanguage language)
+{
+    switch (language) {
+    case UiLanguage::Spanish:
+        return flagSpain();
+    case UiLanguage::English:
+        return flagUnitedKingdom();
+    }
+    return {};
+}
+
 } // namespace Pictures

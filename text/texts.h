@@ -1,10 +1,13 @@
 #pragma once
-#include "core/session_types.h"
 #include "firmware/firmware_check.h"
+#include "firmware/update_sequence.h"
+#include "text/messages.h"
 
 #include <QString>
 
-// Every text the user sees, in both languages, in one table.
+#include <array>
+
+// Every text the user sees, in every language, in one table.
 
 enum class Text {
     Conectar,
@@ -27,6 +30,18 @@ enum class Text {
     RemoveTitle,
 };
 
+// The languages the window offers, in menu order: adding one is an entry here,
+// a value of UiLanguage and a column in each table of texts.cpp.
+struct LanguageInfo {
+    UiLanguage language;
+    const char* code;     // ISO 639-1
+    Text menuCaption;     // the menu item that picks it
+};
+inline constexpr std::array<LanguageInfo, kLanguageCount> kLanguages = {{
+    {UiLanguage::Spanish, "es", Text::MenuEspanol},
+    {UiLanguage::English, "en", Text::MenuEnglish},
+}};
+
 // What the window shows before any language switch (its own form texts).
 QString formText(Text text);
 QString uiText(Text text, UiLanguage language);
@@ -34,7 +49,7 @@ QString messageText(const LogMessage& message, UiLanguage language);
 // The line that tells why a firmware file was refused.
 QString firmwareProblemText(const FirmwareCheck& check, UiLanguage language);
 
-// Texts that are the same in both languages and never change.
+// Texts that are the same in every language and never change.
 namespace FixedText {
 inline const QString kTitle = QStringLiteral("Marbeno Soft  - QORV Config");
 inline const QString kFirmwareCaption = QStringLiteral("  Firmware  ");

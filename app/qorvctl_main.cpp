@@ -3,7 +3,7 @@
 #include "cli/platform.h"
 #include "link/clock.h"
 #include "link/trace.h"
-#include "core/router_choice.h"
+#include "app/router_choice.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "core/router_choice.h"
+#include "app/router_choice.h"
 #include "core/work_folder.h"
 #include "link/clock.h"
 #include "link/trace.h"

@@ -1,4 +1,4 @@
-#include "core/router_choice.h"
+#include "app/router_choice.h"
 
 #include "link/hidapi_backend.h"
 

@@ -1,0 +1,31 @@
+#pragma once
+#include "firmware/update_sequence.h"
+
+// Where things stand, as the session publishes it after every change. The window
+// derives its buttons from it and a console waits on it; nobody reads log text.
+struct RouterStatus {
+    enum class Mode { Unknown, Routes, Update };
+    enum class Outcome { None, Updated, VerifyFailed, Stopped };
+
+    bool linkOpen = false;
+    bool exchangeReady = false;    // receive and send may be used
+    Mode mode = Mode::Unknown;     // the firmware the router last said it runs
+    int firmwareMajor = 0;         // as the bootloader reported it (signed)
+    int firmwareMinor = 0;
+    bool fileAccepted = false;     // a firmware file that can be programmed and verified is chosen
+    bool updateRunning = false;    // from Erase to the end of the count-down after the Jump
+    bool reconnecting = false;     // the end of an update waits for the router to come back
+    Outcome outcome = Outcome::None;  // of the last update
+    UpdateStop stop = UpdateStop::NoAnswer;  // why, when it stopped
+    int routerCrc = 0;             // of the last Verify reply
+    int toolCrc = 0;
+
+    bool operator==(const RouterStatus& o) const
+    {
+        return linkOpen == o.linkOpen && exchangeReady == o.exchangeReady && mode == o.mode
+            && firmwareMajor == o.firmwareMajor && firmwareMinor == o.firmwareMinor && fileAccepted == o.fileAccepted
+            && updateRunning == o.updateRunning && reconnecting == o.reconnecting && outcome == o.outcome
+            && stop == o.stop && routerCrc == o.routerCrc && toolCrc == o.toolCrc;
+    }
+    bool operator!=(const RouterStatus& o) const { return !(*this == o); }
+};

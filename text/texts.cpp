@@ -1,0 +1,138 @@
+#include "text/texts.h"
+
+#include <array>
+#include <cstddef>
+
+namespace {
+// One row per key, one column per language, in the order of UiLanguage.
+struct Entry {
+    const char* form;     // before any switch; null when the window has no such text
+    std::array<const char*, kLanguageCount> text;
+};
+
+// Indexed by Text.
+constexpr std::array<Entry, 18> kTexts = {{
+    {"Conectar", {"Conectar", "Connect"}},
+    {"Versión actual", {"Versión actual", "Current version"}},
+    {"Archivo HEX", {"Archivo Hex", "Hex File"}},
+    {"Actualizar", {"Actualizar", "Update"}},
+    {"Enviar", {"Enviar", "Send"}},
+    {"Recibir", {"Recibir", "Receive"}},
+    {"Abrir", {"Abrir", "Open"}},
+    {"Guardar", {"Guardar", "Save"}},
+    {"Idioma", {"Idioma", "Language"}},
+    {"Español", {"Español", "Spanish"}},
+    {"English", {"Inglés", "English"}},
+    {nullptr, {"VID & PID", "VID & PID"}},
+    {nullptr, {"Dispositivo", "Device"}},
+    {nullptr, {"Nºserie", "Serial num"}},
+    {nullptr, {"Puertos", "Ports"}},
+    {nullptr, {"Color", "Color"}},
+    {nullptr, {"¿Quiere eliminar %1?", "Do you want to remove %1?"}},
+    {nullptr, {"Eliminar dispositivo", "Remove device"}},
+}};
+static_assert(kTexts.size() == static_cast<std::size_t>(Text::RemoveTitle) + 1, "one entry per Text");
+
+// Indexed by Msg. %1 and %2 are filled per message below.
+constexpr std::array<Entry, 23> kMessages = {{
+    {nullptr, {"QORV CONECTADO", "QORV CONNECTED"}},
+    {nullptr, {"QORV desconectado", "QORV offline"}},
+    {nullptr, {"QORV en modo rutas", "QORV in routes mode"}},
+    {nullptr, {"QORV actualizado", "QORV updated"}},
+    {nullptr, {"Configuración recibida", "Received configuration"}},
+    {nullptr, {"Configuración enviada", "Configuration sent"}},
+    {nullptr, {"QORV en modo Actualización\r\nQORV Firmware Version: %1.%2", "QORV in update mode\r\nQORV Firmware Version: %1.%2"}},
+    {nullptr, {"Archivo hex: %1", "Hex file: %1"}},
+    {nullptr, {"%1 no es un firmware válido para el QORV.", "%1 is not a valid firmware for QORV."}},
+    {nullptr, {"Borrando flash\r\n", "Erasing flash\r\n"}},
+    {nullptr, {"Flash borrada", "Flash erased"}},
+    {nullptr, {"Enviando nuevo firmware\r\n", "Sending new firmware\r\n"}},
+    {nullptr, {"Firmware enviado", "Firmware sent"}},
+    {nullptr, {"Verificando\r\n", "verifying\r\n"}},
+    {nullptr, {"crc=%1 crcT=%2", "crc=%1 crcT=%2"}},
+    {nullptr, {"Verificación completa", "Complete verification"}},
+    {nullptr, {"Copiando flash\r\n", "Copying flash\r\n"}},
+    {nullptr, {"Error en la verificación", "Verification failed"}},
+    {nullptr, {"No se pudo guardar %1", "Unable to save %1"}},
+    {nullptr, {"Unable to write to %1", "Unable to write to %1"}},
+    {nullptr, {"%1", "%1"}},  // the text comes from kFirmwareProblems
+    {nullptr, {"%1", "%1"}},  // the text comes from kUpdateStops
+    {nullptr, {"Tabla de rutas llena: no cabe otra ruta", "Route table full: no room for another route"}},
+}};
+static_assert(kMessages.size() == static_cast<std::size_t>(Msg::RouteTableFull) + 1, "one entry per Msg");
+
+// Indexed by FirmwareProblem; %1 is the line number.
+constexpr std::array<Entry, 10> kFirmwareProblems = {{
+    {nullptr, {"", ""}},
+    {nullptr, {"Línea 1: la primera línea tiene más de 18 caracteres.", "Line 1: the first line is longer than 18 characters."}},
+    {nullptr, {"Línea %1: un carácter que no es un dígito hexadecimal.", "Line %1: a character that is not a hexadecimal digit."}},
+    {nullptr, {"Línea %1: número impar de dígitos hexadecimales.", "Line %1: an odd number of hexadecimal digits."}},
+    {nullptr, {"Línea %1: el número de bytes no coincide con la longitud de la línea.", "Line %1: the byte count disagrees with the length of the line."}},
+    {nullptr, {"Línea %1: suma de comprobación incorrecta.", "Line %1: wrong checksum."}},
+    {nullptr, {"Línea %1: demasiado larga para un registro.", "Line %1: too long for a record."}},
+    {nullptr, {"Línea %1: no es un registro y le siguen más registros.", "Line %1: not a record, and more records follow it."}},
+    {nullptr, {"Falta el registro de fin de archivo (tipo 01): el archivo parece cortado.", "No end-of-file record (type 01): the file seems cut short."}},
+    {nullptr, {"Ningún dato llega a la flash que se verifica: no habría nada que verificar.", "No data reaches the flash that is verified: there would be nothing to verify."}},
+}};
+static_assert(kFirmwareProblems.size() == static_cast<std::size_t>(FirmwareProblem::NoData) + 1,
+              "one entry per FirmwareProblem");
+
+// Indexed by UpdateStop.
+constexpr std::array<Entry, 2> kUpdateStops = {{
+    {nullptr, {"Actualización detenida: el QORV no responde", "Update stopped: the QORV does not answer"}},
+    {nullptr, {"Actualización detenida: el archivo no dio ningún registro", "Update stopped: the file gave no record"}},
+}};
+static_assert(kUpdateStops.size() == static_cast<std::size_t>(UpdateStop::NoRecord) + 1, "one entry per UpdateStop");
+
+template <typename Table>
+const Entry& row(const Table& table, int index)
+{
+    return table[static_cast<std::size_t>(index) < table.size() ? static_cast<std::size_t>(index) : 0];
+}
+
+QString pick(const Entry& entry, UiLanguage language)
+{
+    const int column = static_cast<int>(language);
+    return QString::fromUtf8(entry.text[column >= 0 && column < kLanguageCount ? column : 0]);
+}
+} // namespace
+
+QString formText(Text text)
+{
+    const Entry& entry = kTexts[static_cast<std::size_t>(text)];
+    return QString::fromUtf8(entry.form ? entry.form : entry.text[0]);
+}
+
+QString uiText(Text text, UiLanguage language)
+{
+    return pick(kTexts[static_cast<std::size_t>(text)], language);
+}
+
+QString messageText(const LogMessage& message, UiLanguage language)
+{
+    const QString pattern = pick(kMessages[static_cast<std::size_t>(message.id)], language);
+    switch (message.id) {
+    case Msg::UpdateMode:
+        return pattern.arg(message.a).arg(message.b, 2, 10, QLatin1Char('0'));
+    case Msg::CrcLine:
+        return pattern.arg(QString::number(message.a, 16).toUpper(), QString::number(message.b, 16).toUpper());
+    case Msg::HexFileAccepted:
+    case Msg::HexFileRefused:
+    case Msg::UnableToSave:
+    case Msg::UnableToWrite:
+        return pattern.arg(message.text);
+    case Msg::FirmwareProblem: {
+        const QString problem = pick(row(kFirmwareProblems, message.a), language);
+        return problem.contains(QLatin1String("%1")) ? problem.arg(message.b) : problem;
+    }
+    case Msg::UpdateStopped:
+        return pick(row(kUpdateStops, message.a), language);
+    default:
+        return pattern;
+    }
+}
+
+QString firmwareProblemText(const FirmwareCheck& check, UiLanguage language)
+{
+    return messageText({Msg::FirmwareProblem, static_cast<int>(check.problem), check.line}, language);
+}
