@@ -80,7 +80,8 @@ class FormTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(home.isValid() && program.isValid()); }
 
-    QString workFolder() const { return QDir(home.path()).filePath(QStringLiteral("QORVConfig")); }
+    QString homeFolder() const { return homeName.isEmpty() ? home.path() : QDir(home.path()).filePath(homeName); }
+    QString workFolder() const { return QDir(homeFolder()).filePath(QStringLiteral("QORVConfig")); }
     QString iniPath() const { return QDir(workFolder()).filePath(QStringLiteral("qorv.ini")); }
 
     void seedProgramFolder(const ConfigImage& image)
@@ -99,7 +100,7 @@ protected:
         options.clock = &clock;
         options.dialogs = &dialogs;
         options.homePath = QString();
-        options.fallbackHome = home.path();
+        options.fallbackHome = homeFolder();
         options.programFolder = program.path();
         options.openSettings = openSettings;
         form = std::make_unique<TMainForm>(options);
@@ -129,6 +130,7 @@ protected:
     QString text(Model& model, int column, int row) const { return model.text(column, row); }
 
     QTemporaryDir home;
+    QString homeName;  // a folder inside `home` to use as the home folder, when set
     QTemporaryDir program;
     SimRouter router{SimRouter::Mode::Absent};
     SimBackend backend{router};

@@ -6,9 +6,11 @@
 #include "link/clock.h"
 #include "sim/sim_router.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
+#include <QProcess>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -316,4 +318,35 @@ TEST(CliPlatform, UdevRuleGrantsSeatAccessToTheRoutersHidNode)
     ASSERT_FALSE(shipped.isEmpty());
     for (const QString& name : shipped)
         EXPECT_LT(name, QStringLiteral("73-seat-late.rules")) << name.toStdString();
+}
+
+// Help and version go to standard output, also where the program has no console
+// window of its own (a Windows process started from a shell under wine).
+TEST(QorvctlProgram, HelpAndVersionGoToStandardOutput)
+{
+#ifdef Q_OS_WIN
+    const QString name = QStringLiteral("../qorvctl.exe");
+#else
+    const QString name = QStringLiteral("../qorvctl");
+#endif
+    const QString program = QDir(QCoreApplication::applicationDirPath()).filePath(name);
+    struct Case {
+        QStringList arguments;
+        QString expected;
+    };
+    const std::array<Case, 3> cases = {{
+        {{QStringLiteral("--version")}, QStringLiteral("qorvctl 1.0.0")},
+        {{QStringLiteral("--help")}, QStringLiteral("Usage: qorvctl [options] COMMAND [ARGUMENTS]")},
+        {{QStringLiteral("hex-info"), QStringLiteral("--help")}, QStringLiteral("Usage: qorvctl [options] hex-info FIRMWARE.hex")},
+    }};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString());
+        QProcess process;
+        process.start(program, c.arguments);
+        ASSERT_TRUE(process.waitForFinished(30000)) << program.toStdString();
+        EXPECT_EQ(process.exitCode(), 0);
+        const QString out = QString::fromLocal8Bit(process.readAllStandardOutput()).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        EXPECT_TRUE(out.startsWith(c.expected)) << out.toStdString();
+        EXPECT_TRUE(process.readAllStandardError().isEmpty());
+    }
 }

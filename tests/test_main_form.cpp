@@ -291,3 +291,41 @@ TEST(Pictures, ShippedIconIsTheDrawnOne)
     ASSERT_FALSE(shipped.isNull());
     EXPECT_EQ(shipped.convertToFormat(QImage::Format_ARGB32), Pictures::midiSocket(256).convertToFormat(QImage::Format_ARGB32));
 }
+
+// A user or folder name beyond ASCII works for the work folder, "last.qorv",
+// "qorv.ini", configuration files and firmware files alike.
+TEST_F(FormTest, FoldersAndFilesWithNonAsciiNames)
+{
+    homeName = QString::fromUtf8("José Müller");
+    ASSERT_TRUE(QDir().mkpath(homeFolder()));
+    router.mode = SimRouter::Mode::Update;
+    const ConfigImage sample = sampleConfiguration();
+    startWith(sample);
+    EXPECT_EQ(form->session().image(), sample) << "the default configuration was copied and loaded";
+    EXPECT_TRUE(QFile::exists(QDir(workFolder()).filePath(QStringLiteral("last.qorv"))));
+
+    dialogs.colorAnswers.push_back(QColor(0x10, 0x20, 0x30));
+    form->SGNClick(cell(form->SGN, 4, 1));
+    EXPECT_TRUE(dialogs.errors.empty());
+    EXPECT_EQ(QSettings(iniPath(), QSettings::IniFormat).value(QStringLiteral("Colores/color1")).toInt(), 0x302010);
+
+    const QString saved = QDir(workFolder()).filePath(QString::fromUtf8("Configuración ñ.qorv"));
+    dialogs.saveAnswers.push_back(saved);
+    form->botonGuardarClick();
+    EXPECT_EQ(QFileInfo(saved).size(), static_cast<qint64>(kImageSize));
+    form->session().setImage(ConfigImage::empty());
+    dialogs.openAnswers.push_back(saved);
+    form->botonAbrirClick();
+    EXPECT_EQ(form->session().image(), sample);
+
+    tick(3);
+    const QString firmware = QDir(workFolder()).filePath(QString::fromUtf8("fírmware ü.hex"));
+    QFile file(firmware);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("QORV-Marbeno Soft\r\n:020000041D00DD\r\n:0310000031323357\r\n:00000001FF\r\n");
+    file.close();
+    dialogs.openAnswers.push_back(firmware);
+    form->botonHexFileClick();
+    EXPECT_EQ(logLines().back(), QStringLiteral("Archivo hex: ") + QDir::toNativeSeparators(firmware));
+    EXPECT_TRUE(form->botonTodo->isEnabled());
+}

@@ -84,10 +84,12 @@ QPushButton* makeButton(QWidget* parent, Text text, int left, int top, int width
 
 void registerTahoma()
 {
+#ifndef Q_OS_WIN  // Windows has the face itself
     if (QFontDatabase::families().contains(QStringLiteral("Tahoma")))
         return;
     for (const char* file : {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf"})
         QFontDatabase::addApplicationFont(QString::fromLatin1(file));
+#endif
 }
 
 TMainForm::TMainForm(const MainFormOptions& options, QWidget* parent)

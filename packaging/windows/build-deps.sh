@@ -9,10 +9,12 @@ here=$(cd "$(dirname "$0")" && pwd)
 toolchain=$here/toolchain-mingw64.cmake
 cache=${QORV_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/qorv-windows}
 
-qt_features=(-DFEATURE_opengl=OFF -DFEATURE_vulkan=OFF -DFEATURE_dbus=OFF -DFEATURE_network=OFF
+# The Windows platform plugin of this Qt does not build without OpenGL, so it
+# stays at its default; the rest the programs do not use is left out.
+qt_features=(-DFEATURE_vulkan=OFF -DFEATURE_dbus=OFF -DFEATURE_network=OFF
              -DFEATURE_sql=OFF -DFEATURE_xml=OFF -DFEATURE_concurrent=OFF -DFEATURE_printsupport=OFF
              -DFEATURE_tabletevent=OFF -DFEATURE_directwrite3=OFF -DFEATURE_direct2d=OFF
-             -DFEATURE_testlib=ON -DFEATURE_sql_sqlite=OFF -DFEATURE_opengles2=OFF)
+             -DFEATURE_testlib=ON -DFEATURE_sql_sqlite=OFF)
 
 version() { apt-cache showsrc "$1" 2>/dev/null | awk '/^Version:/ {print $2; exit}'; }
 qt_version=$(version qt6-base)
@@ -25,6 +27,10 @@ fi
 key=$(printf '%s\n' "$qt_version" "$hidapi_version" "$gtest_version" "${qt_features[*]}" \
       "$(x86_64-w64-mingw32-g++-posix -dumpfullversion)" "$(cat "$toolchain")" | sha256sum | cut -c1-16)
 prefix=$cache/$key/prefix
+if [ "${1:-}" = --key ]; then
+    echo "$key"
+    exit 0
+fi
 if [ -f "$cache/$key/done" ]; then
     echo "$prefix"
     exit 0
