@@ -147,7 +147,33 @@ void Session::tick()
         boot_.PollReceive();
         boot_.ServiceTransmit();
     }
+    if (watching_)
+        watchLink();
+    linkLost_ = false;
     publish();
+}
+
+// Only while nothing runs: an update has its own ways with a router that goes
+// away (its retries, the wait after the Jump), and an exchange holds the tick.
+void Session::watchLink()
+{
+    if (mode_ != SessionMode::Idle || update_.updateAll() || reconnecting_)
+        return;
+    if (link_.isOpen()) {
+        if (!linkLost_)
+            return;
+        link_.close();
+        boot_.Forget();
+        announceLink(false);
+        nextPlugCheck_ = clock_.now() + kPlugCheckInterval;
+        return;
+    }
+    const std::uint32_t now = clock_.now();
+    if (static_cast<std::int32_t>(now - nextPlugCheck_) < 0)
+        return;
+    nextPlugCheck_ = now + kPlugCheckInterval;
+    if (link_.routerPresent())
+        connect();
 }
 
 bool Session::needsFastTick() const
@@ -310,29 +336,31 @@ void Session::setImage(const ConfigImage& image)
     image_ = image;
 }
 
-void Session::receiveConfiguration()
+bool Session::receiveConfiguration()
 {
     // Into a copy: a transfer that gives up half way must not leave a mixture behind.
     ConfigImage staging = image_;
     ConfigExchange exchange(link_, clock_);
     if (!exchange.receiveImage(staging.rawBytes())) {
         exchangeGaveUp();
-        return;
+        return false;
     }
     image_ = staging;
     saveConfiguration(lastConfigPath());
     view_.appendLog({Msg::ConfigReceived});
     view_.rebuildGrids();
+    return true;
 }
 
-void Session::sendConfiguration()
+bool Session::sendConfiguration()
 {
     ConfigExchange exchange(link_, clock_);
     if (!exchange.sendImage(image_.rawBytes())) {
         exchangeGaveUp();
-        return;
+        return false;
     }
     view_.appendLog({Msg::ConfigSent});
+    return true;
 }
 
 void Session::openConfiguration(const QString& path)
@@ -340,8 +368,10 @@ void Session::openConfiguration(const QString& path)
     readImageFile(path, image_);
 }
 
-void Session::saveConfiguration(const QString& path)
+bool Session::saveConfiguration(const QString& path)
 {
-    if (!writeImageFile(path, image_))
-        view_.appendLog({Msg::UnableToSave, QDir::toNativeSeparators(path)});
+    if (writeImageFile(path, image_))
+        return true;
+    view_.appendLog({Msg::UnableToSave, QDir::toNativeSeparators(path)});
+    return false;
 }

@@ -30,6 +30,8 @@ public:
     // looked for this often, for this long, before it is called offline.
     static constexpr std::uint32_t kReconnectInterval = 250;
     static constexpr std::uint32_t kReconnectPatience = 10000;
+    // How often an offline window looks for the router being plugged in.
+    static constexpr std::uint32_t kPlugCheckInterval = 1000;
 
     Session(HidBackend& backend, MillisecondClock& clock, SessionView& view, Trace* trace = nullptr);
     ~Session() override;
@@ -49,6 +51,10 @@ public:
     // then run slowly. It must run every millisecond again the moment a command is
     // queued (SessionView::tickNeeded says so), so an update still sends a packet a tick.
     bool needsFastTick() const;
+    // While on, an offline session connects by itself when the router is plugged
+    // in, and a router that goes away while nothing runs is reported offline.
+    // Never during a configuration exchange or an update.
+    void watchForRouter(bool on) { watching_ = on; }
 
     // The configuration.
     const ConfigImage& image() const { return image_; }
@@ -56,10 +62,11 @@ public:
     bool toggle(const Route& route);
     void removeDevice(int slot);
     void setImage(const ConfigImage& image);
-    void receiveConfiguration();
-    void sendConfiguration();
+    // Each true when it completed.
+    bool receiveConfiguration();
+    bool sendConfiguration();
     void openConfiguration(const QString& path);  // the caller rebuilds the grids
-    void saveConfiguration(const QString& path);
+    bool saveConfiguration(const QString& path);
 
     // Settings.
     const ColorTable& colors() const { return colors_; }
@@ -95,6 +102,7 @@ private:
     void routesModeSeen() override;
     void commandGaveUp(std::uint8_t command) override;
     void commandQueued() override;
+    void readFailed() override { linkLost_ = true; }
     void HandleBootReply(int code, const std::uint8_t* payload, std::size_t length) override;
     // UpdateListener
     void updateEvent(const UpdateEvent& event) override;
@@ -105,6 +113,7 @@ private:
     void finishUpdate();
     void retryReconnect();
     void publish();
+    void watchLink();
 
     SessionView& view_;
     MillisecondClock& clock_;
@@ -123,6 +132,9 @@ private:
     std::uint32_t reconnectStarted_ = 0;
     std::uint32_t nextReconnect_ = 0;
     QString firmwareName_;
+    bool watching_ = false;
+    bool linkLost_ = false;
+    std::uint32_t nextPlugCheck_ = 0;
 
     RouterStatus status_;
     RouterStatus published_;

@@ -136,6 +136,7 @@ class ScriptedBackend final : public HidBackend {
 public:
     explicit ScriptedBackend(ScriptedRouter& router) : router_(router) {}
     std::unique_ptr<HidPort> open(std::uint16_t, std::uint16_t) override { return std::make_unique<ScriptedPort>(router_); }
+    bool isPresent(std::uint16_t, std::uint16_t) override { return true; }
 
 private:
     ScriptedRouter& router_;

@@ -18,4 +18,5 @@
 class FuzzNullBackend final : public HidBackend {
 public:
     std::unique_ptr<HidPort> open(std::uint16_t, std::uint16_t) override { return nullptr; }
+    bool isPresent(std::uint16_t, std::uint16_t) override { return false; }
 };

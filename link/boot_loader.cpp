@@ -141,6 +141,8 @@ int CBootLoader::ReadReport(std::uint8_t* buffer, std::size_t length)
 void CBootLoader::PollReceive()
 {
     const int read = ReadReport(ReportBuffer.data(), kReadRequest);
+    if (read < 0)
+        listener_.readFailed();
     const std::size_t count = read > 0 ? std::min<std::size_t>(static_cast<std::size_t>(read), kReadRequest) : 0;
     if (count >= 4 && std::memcmp(ReportBuffer.data(), kRoutesModeMarker, 4) == 0) {
         listener_.routesModeSeen();

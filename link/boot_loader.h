@@ -21,6 +21,8 @@ public:
     virtual void commandGaveUp(std::uint8_t /*lastCommand*/) {}
     // A command was queued: the tick has something to send.
     virtual void commandQueued() {}
+    // A read of the link failed: the device may be gone.
+    virtual void readFailed() {}
 };
 
 // The framed, CRC-checked packet transport of the bootloader. Commands are only

@@ -13,6 +13,8 @@ public:
     bool open();   // true when the router could be opened; empty otherwise
     void close();
     bool isOpen() const { return port_ != nullptr; }
+    // Whether the router is attached, without opening it.
+    bool routerPresent() { return backend_.isPresent(kRouterVendorId, kRouterProductId); }
 
     // Writes one kReportSize-byte report; the result is deliberately not looked at by callers.
     void write(const std::uint8_t* report);

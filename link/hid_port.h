@@ -32,4 +32,7 @@ public:
     virtual ~HidBackend() = default;
     // Opens the first device with these IDs in non-blocking mode; null when none can be opened.
     virtual std::unique_ptr<HidPort> open(std::uint16_t vendorId, std::uint16_t productId) = 0;
+    // Whether a device with these IDs is attached, without opening it: cheap
+    // enough to ask about once a second.
+    virtual bool isPresent(std::uint16_t vendorId, std::uint16_t productId) = 0;
 };

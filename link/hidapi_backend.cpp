@@ -28,3 +28,11 @@ std::unique_ptr<HidPort> HidapiBackend::open(std::uint16_t vendorId, std::uint16
     hid_set_nonblocking(device, 1);
     return std::make_unique<HidapiPort>(device);
 }
+
+bool HidapiBackend::isPresent(std::uint16_t vendorId, std::uint16_t productId)
+{
+    hid_device_info* devices = hid_enumerate(vendorId, productId);
+    const bool present = devices != nullptr;
+    hid_free_enumeration(devices);
+    return present;
+}

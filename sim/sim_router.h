@@ -105,6 +105,10 @@ class SimBackend final : public HidBackend {
 public:
     explicit SimBackend(SimRouter& router) : router_(router) {}
     std::unique_ptr<HidPort> open(std::uint16_t vendorId, std::uint16_t productId) override;
+    bool isPresent(std::uint16_t vendorId, std::uint16_t productId) override
+    {
+        return vendorId == kRouterVendorId && productId == kRouterProductId && router_.pluggedIn();
+    }
 
 private:
     SimRouter& router_;

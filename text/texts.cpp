@@ -11,7 +11,7 @@ struct Entry {
 };
 
 // Indexed by Text.
-constexpr std::array<Entry, 18> kTexts = {{
+constexpr std::array<Entry, 29> kTexts = {{
     {"Conectar", {"Conectar", "Connect"}},
     {"Versión actual", {"Versión actual", "Current version"}},
     {"Archivo HEX", {"Archivo Hex", "Hex File"}},
@@ -30,8 +30,20 @@ constexpr std::array<Entry, 18> kTexts = {{
     {nullptr, {"Color", "Color"}},
     {nullptr, {"¿Quiere eliminar %1?", "Do you want to remove %1?"}},
     {nullptr, {"Eliminar dispositivo", "Remove device"}},
+    {nullptr, {"Edición", "Edit"}},
+    {nullptr, {"Deshacer", "Undo"}},
+    {nullptr, {"Rehacer", "Redo"}},
+    {nullptr, {"ruta %1 → %2", "route %1 → %2"}},
+    {nullptr, {"eliminar %1", "remove %1"}},
+    {nullptr, {"abrir %1", "open %1"}},
+    {nullptr, {"recibir la configuración", "receive the configuration"}},
+    {nullptr, {"activa", "on"}},
+    {nullptr, {"inactiva", "off"}},
+    {nullptr, {"La configuración en pantalla no se ha enviado ni guardado. ¿Salir y perder los cambios?",
+               "The configuration on screen has not been sent or saved. Quit and lose the changes?"}},
+    {nullptr, {"Cambios sin enviar", "Unsent changes"}},
 }};
-static_assert(kTexts.size() == static_cast<std::size_t>(Text::RemoveTitle) + 1, "one entry per Text");
+static_assert(kTexts.size() == static_cast<std::size_t>(Text::QuitTitle) + 1, "one entry per Text");
 
 // Indexed by Msg. %1 and %2 are filled per message below.
 constexpr std::array<Entry, 23> kMessages = {{

@@ -28,6 +28,17 @@ enum class Text {
     HeaderColor,
     RemoveQuestion,   // %1 = device name
     RemoveTitle,
+    MenuEdicion,
+    Undo,
+    Redo,
+    UndoRoute,        // %1 = source, %2 = destination
+    UndoRemove,       // %1 = device name
+    UndoOpen,         // %1 = file name
+    UndoReceive,
+    RouteOn,
+    RouteOff,
+    QuitQuestion,
+    QuitTitle,
 };
 
 // The languages the window offers, in menu order: adding one is an entry here,

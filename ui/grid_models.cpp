@@ -89,6 +89,22 @@ MatrixCell RoutingMatrixModel::cell(int row, int column) const
     return c;
 }
 
+QString RoutingMatrixModel::sourceName(int source) const
+{
+    if (source < 0 || source >= static_cast<int>(ports_.size()))
+        return QStringLiteral("MIDI In");
+    const Port& port = ports_[static_cast<std::size_t>(source)];
+    return QStringLiteral("%1 In %2").arg(names_[static_cast<std::size_t>(port.device)]).arg(port.number);
+}
+
+QString RoutingMatrixModel::destinationName(int destination) const
+{
+    if (destination < 0 || destination >= static_cast<int>(ports_.size()))
+        return QStringLiteral("MIDI Out");
+    const Port& port = ports_[static_cast<std::size_t>(destination)];
+    return QStringLiteral("%1 Out %2").arg(names_[static_cast<std::size_t>(port.device)]).arg(port.number);
+}
+
 int RoutingMatrixModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : layout_.size();
@@ -105,9 +121,15 @@ QVariant RoutingMatrixModel::data(const QModelIndex& index, int role) const
         return {};
     if (role == Qt::DisplayRole)
         return cell(index.row(), index.column()).text;
-    if (role == kRouteOnRole) {
+    if (role == kRouteOnRole || role == Qt::AccessibleDescriptionRole) {
         const MatrixCell c = cell(index.row(), index.column());
-        return c.kind == MatrixCell::Kind::Route ? QVariant(c.on) : QVariant();
+        if (c.kind != MatrixCell::Kind::Route)
+            return {};
+        if (role == kRouteOnRole)
+            return c.on;
+        return QStringLiteral("%1 → %2: %3")
+            .arg(sourceName(c.route.source), destinationName(c.route.destination),
+                 uiText(c.on ? Text::RouteOn : Text::RouteOff, language_));
     }
     return {};
 }

@@ -66,6 +66,11 @@ public:
 
     const MatrixLayout& layout() const { return layout_; }
     MatrixCell cell(int row, int column) const;
+    // "Keys In 1", "MIDI In"; "Synth Out 2", "MIDI Out".
+    QString sourceName(int source) const;
+    QString destinationName(int destination) const;
+    // The language of the descriptions given to assistive technology.
+    void setLanguage(UiLanguage language) { language_ = language; }
     QString text(int column, int row) const { return cell(row, column).text; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -81,6 +86,7 @@ private:
     };
 
     const ConfigImage& image_;
+    UiLanguage language_ = UiLanguage::Spanish;
     MatrixLayout layout_;
     std::vector<Port> ports_;
     std::vector<QString> names_;   // by device slot

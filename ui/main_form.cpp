@@ -3,12 +3,16 @@
 #include "config/device_name.h"
 #include "core/work_folder.h"
 #include "ui/button_states.h"
+#include "ui/edit_commands.h"
 #include "ui/grid_models.h"
 #include "ui/group_box.h"
 #include "ui/pictures.h"
 #include "text/texts.h"
 
+#include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
+#include <QKeyEvent>
 #include <QFontDatabase>
 #include <QHeaderView>
 #include <QMenuBar>
@@ -104,7 +108,8 @@ TMainForm::~TMainForm() = default;
 
 void TMainForm::buildControls()
 {
-    setWindowTitle(FixedText::kTitle);
+    // "[*]" shows only while the configuration on screen has not been sent or saved.
+    setWindowTitle(FixedText::kTitle + QStringLiteral("[*]"));
     setWindowIcon(Pictures::appIcon());
     setFont(tahoma(11));
 
@@ -128,6 +133,8 @@ void TMainForm::buildControls()
     }
     Espaol1 = languageItems_[static_cast<std::size_t>(UiLanguage::Spanish)];
     English1 = languageItems_[static_cast<std::size_t>(UiLanguage::English)];
+
+    buildEditMenu();
 
     botonConectar = makeButton(client, Text::Conectar, 8, 28, 75, true);
 
@@ -173,6 +180,7 @@ void TMainForm::buildControls()
     SGN->horizontalHeader()->setDefaultSectionSize(64);
     SGN->verticalHeader()->setDefaultSectionSize(25);
     connect(SGN, &QTableView::clicked, this, &TMainForm::SGNClick);
+    SGN->installEventFilter(this);
 
     matrixModel_ = new RoutingMatrixModel(session_->image(), this);
     matrixPaint_.colors = &session_->colors();
@@ -185,6 +193,7 @@ void TMainForm::buildControls()
     SG->horizontalHeader()->setDefaultSectionSize(31);
     SG->verticalHeader()->setDefaultSectionSize(31);
     connect(SG, &QTableView::clicked, this, &TMainForm::SGClick);
+    SG->installEventFilter(this);
 
     connect(botonConectar, &QPushButton::clicked, this, &TMainForm::botonConectarClick);
     connect(botonFVer, &QPushButton::clicked, this, &TMainForm::botonFVerClick);
@@ -233,7 +242,9 @@ void TMainForm::FormCreate()
     OpenDialog1.initialDir = QDir::currentPath();
     SaveDialog1.initialDir = QDir::currentPath();
     session_->loadLastConfiguration();
+    baseline_ = session_->image();
     RebuildGrids();
+    session_->watchForRouter(true);
     botonConectarClick();
     Timer1->start();
 }
@@ -286,8 +297,23 @@ void TMainForm::botonEraseClick() { session_->erase(); }
 void TMainForm::botonProgramClick() { session_->program(); }
 void TMainForm::botonVerifyClick() { session_->verify(); }
 void TMainForm::botonSaltarClick() { session_->jump(); }
-void TMainForm::botonRecibirClick() { session_->receiveConfiguration(); }
-void TMainForm::botonEnviarClick() { session_->sendConfiguration(); }
+void TMainForm::botonRecibirClick()
+{
+    const ConfigImage before = session_->image();
+    if (!session_->receiveConfiguration())
+        return;
+    baseline_ = session_->image();
+    if (session_->image() != before)
+        recordEdit(before, static_cast<int>(Text::UndoReceive));
+    updateModifiedMark();
+}
+
+void TMainForm::botonEnviarClick()
+{
+    if (session_->sendConfiguration())
+        baseline_ = session_->image();
+    updateModifiedMark();
+}
 void TMainForm::Timer1Timer()
 {
     session_->tick();
@@ -315,17 +341,23 @@ void TMainForm::botonAbrirClick()
 {
     if (const auto chosen = options_.dialogs->openFile(this, OpenDialog1.filter, OpenDialog1.initialDir)) {
         OpenDialog1.fileName = *chosen;
+        const ConfigImage before = session_->image();
         session_->openConfiguration(*chosen);
+        if (session_->image() != before)
+            recordEdit(before, static_cast<int>(Text::UndoOpen), QFileInfo(*chosen).fileName());
     }
     RebuildGrids();
+    updateModifiedMark();
 }
 
 void TMainForm::botonGuardarClick()
 {
     if (const auto chosen = options_.dialogs->saveFile(this, SaveDialog1.initialDir)) {
         SaveDialog1.fileName = *chosen;
-        session_->saveConfiguration(*chosen);
+        if (session_->saveConfiguration(*chosen))
+            baseline_ = session_->image();
     }
+    updateModifiedMark();
 }
 
 void TMainForm::setCaptions(UiLanguage language)
@@ -351,6 +383,10 @@ void TMainForm::chooseLanguage(UiLanguage language)
         return;
     setCaptions(language);
     deviceModel_->setLanguage(language);
+    matrixModel_->setLanguage(language);
+    for (int i = 0; i < undoStack_.count(); ++i)
+        static_cast<ImageEdit*>(const_cast<QUndoCommand*>(undoStack_.command(i)))->translate(language);
+    refreshEditMenu();
 }
 
 void TMainForm::RebuildGrids()
@@ -385,12 +421,16 @@ void TMainForm::SGClick(const QModelIndex& index)
     const std::optional<Route> route = matrixModel_->layout().routeAt(index.row(), index.column());
     if (!route)
         return;
+    const ConfigImage before = session_->image();
     // Refused only when a new entry is needed and all route slots are taken.
     if (!session_->toggle(*route)) {
         appendLog({Msg::RouteTableFull});
         return;
     }
+    recordEdit(before, static_cast<int>(Text::UndoRoute), matrixModel_->sourceName(route->source),
+               matrixModel_->destinationName(route->destination));
     RebuildGrids();
+    updateModifiedMark();
 }
 
 void TMainForm::SGNClick(const QModelIndex& index)
@@ -413,7 +453,85 @@ void TMainForm::SGNClick(const QModelIndex& index)
         if (!options_.dialogs->askYesNo(this, uiText(Text::RemoveTitle, language),
                                         uiText(Text::RemoveQuestion, language).arg(name)))
             return;
+        const ConfigImage before = session_->image();
         session_->removeDevice(slot);
+        recordEdit(before, static_cast<int>(Text::UndoRemove), name);
         RebuildGrids();
+        updateModifiedMark();
     }
+}
+
+void TMainForm::buildEditMenu()
+{
+    Edicion1 = menuBar()->addMenu(formText(Text::MenuEdicion));
+    Deshacer1 = Edicion1->addAction(formText(Text::Undo));
+    Deshacer1->setShortcut(QKeySequence::Undo);
+    Rehacer1 = Edicion1->addAction(formText(Text::Redo));
+    Rehacer1->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    connect(Deshacer1, &QAction::triggered, &undoStack_, &QUndoStack::undo);
+    connect(Rehacer1, &QAction::triggered, &undoStack_, &QUndoStack::redo);
+    connect(&undoStack_, &QUndoStack::indexChanged, this, &TMainForm::refreshEditMenu);
+    refreshEditMenu();
+}
+
+// "Deshacer: ruta Keys In 1 → Synth Out 2", in the language shown now.
+void TMainForm::refreshEditMenu()
+{
+    const UiLanguage language = session_ ? session_->language() : UiLanguage::Spanish;
+    Edicion1->setTitle(uiText(Text::MenuEdicion, language));
+    const auto caption = [&](Text action, const QString& what) {
+        const QString name = uiText(action, language);
+        return what.isEmpty() ? name : name + QStringLiteral(": ") + what;
+    };
+    Deshacer1->setText(caption(Text::Undo, undoStack_.undoText()));
+    Rehacer1->setText(caption(Text::Redo, undoStack_.redoText()));
+    Deshacer1->setEnabled(undoStack_.canUndo());
+    Rehacer1->setEnabled(undoStack_.canRedo());
+}
+
+void TMainForm::recordEdit(const ConfigImage& before, int text, const QString& first, const QString& second)
+{
+    auto* edit = new ImageEdit(before, session_->image(), {text, first, second},
+                               [this](const ConfigImage& image) { showImage(image); });
+    edit->translate(session_->language());
+    undoStack_.push(edit);
+}
+
+void TMainForm::showImage(const ConfigImage& image)
+{
+    session_->setImage(image);
+    RebuildGrids();
+    updateModifiedMark();
+}
+
+void TMainForm::updateModifiedMark()
+{
+    setWindowModified(session_->image() != baseline_);
+}
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    const UiLanguage language = session_->language();
+    if (isWindowModified()
+        && !options_.dialogs->askYesNo(this, uiText(Text::QuitTitle, language), uiText(Text::QuitQuestion, language))) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+// Space or Enter on the current cell acts as a click on it.
+bool TMainForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress && (watched == SG || watched == SGN)) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (watched == SG)
+                SGClick(SG->currentIndex());
+            else
+                SGNClick(SGN->currentIndex());
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }

@@ -7,6 +7,7 @@
 
 #include <QImage>
 #include <QMainWindow>
+#include <QUndoStack>
 
 #include <functional>
 #include <memory>
@@ -75,6 +76,11 @@ public:
     void SGClick(const QModelIndex& index);
     void SGNClick(const QModelIndex& index);
 
+    // Beyond the design: undo and redo of every edit of the configuration on
+    // screen, and the mark of a configuration not yet sent or saved.
+    QUndoStack& undoStack() { return undoStack_; }
+    bool configurationModified() const { return isWindowModified(); }
+
     void RebuildGrids();
     void AppendLogLine(const QString& text);
     void InsertLogText(const QString& text);
@@ -101,6 +107,9 @@ public:
     QTableView* SGN = nullptr;
     QTableView* SG = nullptr;
     QMenu* Idioma1 = nullptr;
+    QMenu* Edicion1 = nullptr;
+    QAction* Deshacer1 = nullptr;
+    QAction* Rehacer1 = nullptr;
     QAction* Espaol1 = nullptr;
     QAction* English1 = nullptr;
     QTimer* Timer1 = nullptr;
@@ -112,8 +121,18 @@ public:
     QImage Image2;
     QImage Image3;
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void buildControls();
+    void buildEditMenu();
+    void refreshEditMenu();
+    // Keeps an edit the session has just made undoable, described for the menu.
+    void recordEdit(const ConfigImage& before, int text, const QString& first = {}, const QString& second = {});
+    void showImage(const ConfigImage& image);
+    void updateModifiedMark();
     void setCaptions(UiLanguage language);
     void rebuildDeviceTable();
     void rebuildMatrix();
@@ -126,4 +145,7 @@ private:
     MatrixPaintStyle matrixPaint_;
     DevicePaintStyle devicePaint_;
     std::vector<QAction*> languageItems_;
+    QUndoStack undoStack_;
+    // What was last received, sent or saved: the screen differs from it, or not.
+    ConfigImage baseline_;
 };

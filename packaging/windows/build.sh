@@ -15,7 +15,7 @@ as_root() {
 # apt-get source needs a deb-src entry; one that mirrors the system's own is added once.
 if [ -z "$(apt-cache showsrc qt6-base 2>/dev/null | head -n 1)" ]; then
     echo "Adding a deb-src entry for Debian's source packages"
-    sed -n 's/^Types: deb$/Types: deb-src/; p' /etc/apt/sources.list.d/debian.sources \\
+    sed -n 's/^Types: deb$/Types: deb-src/; p' /etc/apt/sources.list.d/debian.sources \
         | as_root tee /etc/apt/sources.list.d/qorv-deb-src.sources >/dev/null
     as_root apt-get update -qq
 fi
@@ -39,9 +39,9 @@ if [ ! -d "$WINEPREFIX" ]; then
 fi
 
 echo "Cross-building for Windows"
-QORV_WINDOWS_PREFIX=$prefix cmake -S . -B build-windows -G Ninja \\
-    -DCMAKE_TOOLCHAIN_FILE=packaging/windows/toolchain-mingw64.cmake -DCMAKE_BUILD_TYPE=Release \\
-    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \\
+QORV_WINDOWS_PREFIX=$prefix cmake -S . -B build-windows -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE=packaging/windows/toolchain-mingw64.cmake -DCMAKE_BUILD_TYPE=Release \
+    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
     ${CI:+-DQORV_WERROR=ON} >/dev/null
 cmake --build build-windows
 
@@ -70,15 +70,15 @@ echo "Installing silently under wine and starting the installed programs"
 wine "$setup" /S '/D=C:\QORV Config' >/dev/null 2>&1
 wineserver --wait || true
 installed="$WINEPREFIX/drive_c/QORV Config"
-[ -f "$installed/qorv-config.exe" ] && [ -f "$installed/last.qorv" ] && [ -f "$installed/uninstall.exe" ] \\
+[ -f "$installed/qorv-config.exe" ] && [ -f "$installed/last.qorv" ] && [ -f "$installed/uninstall.exe" ] \
     || { echo "build.sh: the silent install left no program in $installed" >&2; exit 1; }
 # Only the installed folder may be searched for DLLs now.
-got=$(WINEPATH= QT_PLUGIN_PATH= wine "$installed/qorvctl.exe" --version | tr -d '\\r')
+got=$(WINEPATH= QT_PLUGIN_PATH= wine "$installed/qorvctl.exe" --version | tr -d '\r')
 [ "$got" = "qorvctl $version" ] || { echo "build.sh: installed qorvctl --version said '$got'" >&2; exit 1; }
 # The window starts from the install folder with its own DLLs and plugins, and runs.
 status=0
-WINEPATH= QT_PLUGIN_PATH= QT_QPA_PLATFORM=offscreen QORV_SIMULATE=routes \\
-    timeout 20 wine "$installed/qorv-config.exe" >/dev/null 2>&1 || status=$?
+WINEPATH= QT_PLUGIN_PATH= QORV_SIMULATE=routes \
+    xvfb-run -a timeout 20 wine "$installed/qorv-config.exe" >/dev/null 2>&1 || status=$?
 wineserver -k || true
 [ "$status" -eq 124 ] || { echo "build.sh: the installed window ended with $status instead of running" >&2; exit 1; }
 echo "Windows build checked: $setup and $zip"

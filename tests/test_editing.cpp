@@ -1,0 +1,205 @@
+#include "form_fixture.h"
+#include "text/texts.h"
+
+#include <QCloseEvent>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTest>
+#include <QUndoStack>
+
+#include <array>
+
+namespace {
+// Two devices: Keys (2 ports), Synth (3 ports).
+ConfigImage keysAndSynth()
+{
+    ConfigImage image = ConfigImage::empty();
+    putDevice(image, 0, 0x0582, 0x0160, 1, 2, "Keys");
+    putDevice(image, 1, 0x1235, 0x0032, 2, 3, "Synth");
+    image.toggleRoute(0, 0, 1, 0);
+    return image;
+}
+
+class EditTest : public FormTest {
+protected:
+    void SetUp() override
+    {
+        FormTest::SetUp();
+        router.mode = SimRouter::Mode::Routes;
+        router.image = keysAndSynth();
+        router.image.toggleRoute(1, 2, 0, 1);
+    }
+    QString undoCaption() const { return form->Deshacer1->text(); }
+};
+} // namespace
+
+// Every kind of edit goes back and forth byte for byte.
+TEST_F(EditTest, UndoAndRedoRestoreEachKindOfEdit)
+{
+    const QString file = QDir(home.path()).filePath(QStringLiteral("other.qorv"));
+    writeImageFile(file, sampleConfiguration());
+    startWith(keysAndSynth());
+    tick(3);
+
+    struct Case {
+        const char* name;
+        std::function<void()> edit;
+        QString caption;
+    };
+    const std::vector<Case> cases = {
+        {"route", [&] { form->SGClick(cell(form->SG, 5, 4)); }, QString::fromUtf8("Deshacer: ruta Keys In 2 → Synth Out 1")},
+        {"router's MIDI thru", [&] { form->SGClick(cell(form->SG, 2, 2)); }, QString::fromUtf8("Deshacer: ruta MIDI In → MIDI Out")},
+        {"device removed",
+         [&] {
+             dialogs.yesNo.push_back(true);
+             form->SGNClick(cell(form->SGN, 5, 1));
+         },
+         QStringLiteral("Deshacer: eliminar Keys")},
+        {"file opened",
+         [&] {
+             dialogs.openAnswers.push_back(file);
+             form->botonAbrirClick();
+         },
+         QStringLiteral("Deshacer: abrir other.qorv")},
+        {"configuration received", [&] { form->botonRecibirClick(); }, QString::fromUtf8("Deshacer: recibir la configuración")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ConfigImage before = form->session().image();
+        c.edit();
+        const ConfigImage after = form->session().image();
+        ASSERT_NE(after, before);
+        EXPECT_EQ(undoCaption(), c.caption);
+        form->Deshacer1->trigger();
+        EXPECT_EQ(form->session().image(), before);
+        EXPECT_EQ(form->matrixModel().rowCount(), MatrixLayout(before.totalPorts()).size()) << "the grids follow";
+        form->Rehacer1->trigger();
+        EXPECT_EQ(form->session().image(), after);
+    }
+    // Back to the start through the whole history.
+    while (form->undoStack().canUndo())
+        form->undoStack().undo();
+    EXPECT_EQ(form->session().image(), keysAndSynth());
+}
+
+TEST_F(EditTest, EditMenuInBothLanguagesWithItsShortcuts)
+{
+    startWith(keysAndSynth());
+    const QList<QAction*> menus = form->menuBar()->actions();
+    ASSERT_EQ(menus.size(), 2);
+    EXPECT_EQ(menus[0]->text(), QStringLiteral("Idioma"));
+    EXPECT_EQ(menus[1]->text(), QString::fromUtf8("Edición"));
+    EXPECT_EQ(form->Deshacer1->text(), QStringLiteral("Deshacer"));
+    EXPECT_FALSE(form->Deshacer1->isEnabled());
+    EXPECT_EQ(form->Deshacer1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
+    EXPECT_EQ(form->Rehacer1->shortcuts(),
+              (QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)}));
+
+    form->SGClick(cell(form->SG, 5, 4));
+    form->English1Click();
+    EXPECT_EQ(menus[1]->text(), QStringLiteral("Edit"));
+    EXPECT_EQ(form->Deshacer1->text(), QString::fromUtf8("Undo: route Keys In 2 → Synth Out 1"));
+    form->Deshacer1->trigger();
+    EXPECT_EQ(form->Rehacer1->text(), QString::fromUtf8("Redo: route Keys In 2 → Synth Out 1"));
+}
+
+// The title's mark follows what has not reached the router or a file.
+TEST_F(EditTest, ModifiedMarkAndTheCloseQuestion)
+{
+    startWith(keysAndSynth());
+    tick(3);
+    EXPECT_FALSE(form->isWindowModified()) << "the configuration loaded at start is the last received";
+
+    form->SGClick(cell(form->SG, 5, 4));
+    EXPECT_TRUE(form->isWindowModified());
+    form->botonEnviarClick();
+    EXPECT_FALSE(form->isWindowModified());
+    EXPECT_EQ(router.image, form->session().image());
+
+    form->SGClick(cell(form->SG, 6, 4));
+    EXPECT_TRUE(form->isWindowModified());
+    form->Deshacer1->trigger();
+    EXPECT_FALSE(form->isWindowModified()) << "undone back to what was sent";
+
+    form->SGClick(cell(form->SG, 6, 4));
+    const QString saved = QDir(home.path()).filePath(QStringLiteral("saved.qorv"));
+    dialogs.saveAnswers.push_back(saved);
+    form->botonGuardarClick();
+    EXPECT_FALSE(form->isWindowModified());
+
+    form->SGClick(cell(form->SG, 6, 4));
+    form->botonRecibirClick();
+    EXPECT_FALSE(form->isWindowModified()) << "what was received";
+
+    // Closing asks only while modified, and "No" keeps the window.
+    QCloseEvent unmodified;
+    QApplication::sendEvent(form.get(), &unmodified);
+    EXPECT_TRUE(unmodified.isAccepted());
+    EXPECT_TRUE(dialogs.questions.empty());
+    form->SGClick(cell(form->SG, 6, 4));
+    dialogs.yesNo.push_back(false);
+    QCloseEvent kept;
+    QApplication::sendEvent(form.get(), &kept);
+    EXPECT_FALSE(kept.isAccepted());
+    ASSERT_EQ(dialogs.questions.size(), 1u);
+    EXPECT_EQ(dialogs.questions[0].first, QStringLiteral("Cambios sin enviar"));
+    dialogs.yesNo.push_back(true);
+    QCloseEvent closed;
+    QApplication::sendEvent(form.get(), &closed);
+    EXPECT_TRUE(closed.isAccepted());
+}
+
+TEST_F(EditTest, KeyboardMovesAndToggles)
+{
+    startWith(keysAndSynth());
+    form->show();
+    QTableView* sg = form->SG;
+    sg->setFocus();
+    sg->setCurrentIndex(cell(sg, 5, 4));
+    QTest::keyClick(sg, Qt::Key_Right);
+    EXPECT_EQ(sg->currentIndex(), cell(sg, 6, 4));
+    QTest::keyClick(sg, Qt::Key_Space);
+    EXPECT_EQ(text(form->matrixModel(), 6, 4), QStringLiteral("X"));
+    QTest::keyClick(sg, Qt::Key_Return);
+    EXPECT_TRUE(text(form->matrixModel(), 6, 4).isEmpty());
+    EXPECT_EQ(form->matrixModel().index(4, 6).data(Qt::AccessibleDescriptionRole).toString(),
+              QString::fromUtf8("Keys In 2 → Synth Out 2: inactiva"));
+    EXPECT_EQ(form->matrixModel().index(3, 5).data(Qt::AccessibleDescriptionRole).toString(),
+              QString::fromUtf8("Keys In 1 → Synth Out 1: activa"));
+
+    // The device table: Enter on a colour cell opens the colour dialog.
+    QTableView* sgn = form->SGN;
+    sgn->setFocus();
+    sgn->setCurrentIndex(cell(sgn, 4, 2));
+    dialogs.colorAnswers.push_back(QColor(1, 2, 3));
+    QTest::keyClick(sgn, Qt::Key_Enter);
+    EXPECT_EQ(form->session().colors()[1], 0x030201u);
+}
+
+// Offline, the window connects by itself when the router is plugged in; a router
+// pulled out while nothing runs is reported and waited for.
+TEST_F(EditTest, PlugAndUnplug)
+{
+    router.mode = SimRouter::Mode::Absent;
+    startWith(keysAndSynth());
+    EXPECT_EQ(logLines().back(), QStringLiteral("QORV desconectado"));
+    tick(2000);
+    EXPECT_EQ(logLines().back(), QStringLiteral("QORV desconectado")) << "no line per failed look";
+
+    router.mode = SimRouter::Mode::Routes;
+    tick(1000);
+    EXPECT_EQ(logLines().mid(logLines().size() - 2),
+              (QStringList{QStringLiteral("QORV CONECTADO"), QStringLiteral("QORV en modo rutas")}));
+    EXPECT_TRUE(form->botonRecibir->isEnabled());
+
+    router.unplug();
+    tick(2);
+    EXPECT_EQ(logLines().back(), QStringLiteral("QORV desconectado"));
+    EXPECT_FALSE(form->botonRecibir->isEnabled());
+    EXPECT_FALSE(form->session().isOpen());
+
+    router.plugIn();
+    tick(1100);
+    EXPECT_EQ(logLines().back(), QStringLiteral("QORV en modo rutas"));
+    EXPECT_TRUE(form->botonEnviar->isEnabled());
+}
