@@ -66,6 +66,19 @@ void BM_ClickAndRebuild(benchmark::State& state)
 }
 BENCHMARK(BM_ClickAndRebuild)->Unit(benchmark::kMillisecond);
 
+// Undo then redo of one route at the largest configuration, each with its rebuild:
+// the pair should cost about two clicks.
+void BM_UndoAndRedoRoute(benchmark::State& state)
+{
+    TMainForm& form = *program().form;
+    form.SGClick(form.matrixModel().index(100, 121));
+    for (auto _ : state) {
+        form.undoStack().undo();
+        form.undoStack().redo();
+    }
+}
+BENCHMARK(BM_UndoAndRedoRoute)->Unit(benchmark::kMillisecond);
+
 void BM_RepaintVisibleMatrix(benchmark::State& state)
 {
     TMainForm& form = *program().form;

@@ -94,7 +94,8 @@ case "$cmd" in
         build build-bench -DQORV_BENCHMARKS=ON -DQORV_TESTS=OFF
         QT_QPA_PLATFORM=offscreen build-bench/bench/qorv-bench-grids
         build-bench/bench/qorv-bench-firmware
-        bash packaging/idle-cpu.sh build-bench/qorv-config 10 ;;
+        bash packaging/idle-cpu.sh build-bench/qorv-config 10 routes
+        bash packaging/idle-cpu.sh build-bench/qorv-config 10 none ;;
     fuzz)
         install_missing "${base[@]}" clang
         seconds=${2:-60}

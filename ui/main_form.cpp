@@ -463,6 +463,8 @@ void TMainForm::SGNClick(const QModelIndex& index)
 
 void TMainForm::buildEditMenu()
 {
+    // 1000 edits of two images each: 8 MB at most.
+    undoStack_.setUndoLimit(1000);
     Edicion1 = menuBar()->addMenu(formText(Text::MenuEdicion));
     Deshacer1 = Edicion1->addAction(formText(Text::Undo));
     Deshacer1->setShortcut(QKeySequence::Undo);
