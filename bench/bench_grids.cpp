@@ -52,6 +52,11 @@ Program& program()
 }
 
 // What the user sees of the matrix: the part inside the window.
+// A route whose pair of devices has an entry: the route table of the largest
+// configuration is full, and a pair without one would only be refused.
+constexpr int kRow = 5;      // Device 1 In 3
+constexpr int kColumn = 45;  // Device 6 Out 3
+
 QRect visiblePart(TMainForm& form)
 {
     return QRect(QPoint(0, 0), form.clientArea()->size() - QSize(form.SG->x(), form.SG->y()));
@@ -60,7 +65,7 @@ QRect visiblePart(TMainForm& form)
 void BM_ClickAndRebuild(benchmark::State& state)
 {
     TMainForm& form = *program().form;
-    const QModelIndex cell = form.matrixModel().index(100, 120);
+    const QModelIndex cell = form.matrixModel().index(kRow, kColumn);
     for (auto _ : state)
         form.SGClick(cell);
 }
@@ -71,7 +76,7 @@ BENCHMARK(BM_ClickAndRebuild)->Unit(benchmark::kMillisecond);
 void BM_UndoAndRedoRoute(benchmark::State& state)
 {
     TMainForm& form = *program().form;
-    form.SGClick(form.matrixModel().index(100, 121));
+    form.SGClick(form.matrixModel().index(kRow, kColumn));
     for (auto _ : state) {
         form.undoStack().undo();
         form.undoStack().redo();
@@ -94,7 +99,7 @@ BENCHMARK(BM_RepaintVisibleMatrix)->Unit(benchmark::kMillisecond);
 void BM_ClickRebuildAndRepaintVisible(benchmark::State& state)
 {
     TMainForm& form = *program().form;
-    const QModelIndex cell = form.matrixModel().index(100, 120);
+    const QModelIndex cell = form.matrixModel().index(kRow, kColumn);
     const QRect part = visiblePart(form);
     QImage image(part.size(), QImage::Format_RGB32);
     for (auto _ : state) {

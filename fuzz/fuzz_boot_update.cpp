@@ -4,6 +4,7 @@
 // verified range, and every update ends.
 #include "core/session.h"
 #include "fuzz_support.h"
+#include "hex_helpers.h"
 #include "link/clock.h"
 #include "sim/sim_router.h"
 
@@ -27,43 +28,16 @@ public:
     bool sawUpdated = false;
 };
 
-// An Intel HEX record line with its checksum.
-std::string record(std::uint8_t type, std::uint16_t address, const std::vector<std::uint8_t>& bytes)
-{
-    std::vector<std::uint8_t> all = {static_cast<std::uint8_t>(bytes.size()), static_cast<std::uint8_t>(address >> 8),
-                                     static_cast<std::uint8_t>(address), type};
-    all.insert(all.end(), bytes.begin(), bytes.end());
-    std::uint8_t sum = 0;
-    for (std::uint8_t b : all)
-        sum = static_cast<std::uint8_t>(sum + b);
-    all.push_back(static_cast<std::uint8_t>(-sum));
-    std::string line = ":";
-    static const char digits[] = "0123456789ABCDEF";
-    for (std::uint8_t b : all) {
-        line += digits[b >> 4];
-        line += digits[b & 15];
-    }
-    return line + "\r\n";
-}
-
 // A small firmware, written once for the whole run.
 const std::filesystem::path& firmwareFile()
 {
     static QTemporaryDir dir;
     static const std::filesystem::path path = [] {
-        std::string text = "QORV-Marbeno Soft\r\n" + record(4, 0, {0x1D, 0x00});
-        for (int i = 0; i < 24; ++i) {
-            std::vector<std::uint8_t> bytes(16);
-            for (int b = 0; b < 16; ++b)
-                bytes[b] = static_cast<std::uint8_t>(i * 16 + b);
-            text += record(0, static_cast<std::uint16_t>(0x1000 + 16 * i), bytes);
-        }
-        text += record(1, 0, {});
-        const QString file = dir.filePath(QStringLiteral("fw.hex"));
-        QFile out(file);
-        out.open(QIODevice::WriteOnly);
-        out.write(text.data(), static_cast<qint64>(text.size()));
-        return std::filesystem::path(file.toStdU16String());
+        std::vector<std::string> lines = {linearRecord(0x1D00)};
+        for (int i = 0; i < 24; ++i)
+            lines.push_back(hexRecord(0, static_cast<std::uint16_t>(0x1000 + 16 * i), ramp(16, static_cast<std::uint8_t>(16 * i))));
+        lines.push_back(hexRecord(1, 0, {}));
+        return fsPath(writeFirmware(dir, QStringLiteral("fw.hex"), lines));
     }();
     return path;
 }
