@@ -32,8 +32,10 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEPATH
 WINEPATH=$(printf 'Z:%s;' "${runtime[@]}")
 export QT_PLUGIN_PATH=Z:$prefix/plugins
-if [ ! -d "$WINEPREFIX" ]; then
+# The installer is a 32-bit program: the prefix needs its 32-bit half too.
+if [ ! -d "$WINEPREFIX/drive_c/windows/syswow64" ]; then
     echo "Making the wine prefix $WINEPREFIX"
+    rm -rf "$WINEPREFIX"
     wineboot --init >/dev/null 2>&1 || true
     wineserver --wait || true
 fi
@@ -64,12 +66,14 @@ zip=build-windows/QORVConfig-$version-win64.zip
 rm -f "$zip"
 (cd build-windows/deploy && zip -qr "../$(basename "$zip")" QORVConfig)
 setup=build-windows/QORVConfig-$version-win64-setup.exe
-makensis -V2 -DVERSION="$version" -DSOURCE="$deploy" -DOUTFILE="$here/$setup" packaging/windows/installer.nsi
+makensis -V2 -DVERSION="$version" -DSOURCE="$here/$deploy" -DOUTFILE="$here/$setup" packaging/windows/installer.nsi
 
 echo "Installing silently under wine and starting the installed programs"
-wine "$setup" /S '/D=C:\QORV Config' >/dev/null 2>&1
+# NSIS takes /D= unquoted, so the test folder has no space.
+rm -rf "$WINEPREFIX/drive_c/QORVConfig"
+wine "$setup" /S '/D=C:\QORVConfig' >/dev/null 2>&1
 wineserver --wait || true
-installed="$WINEPREFIX/drive_c/QORV Config"
+installed="$WINEPREFIX/drive_c/QORVConfig"
 [ -f "$installed/qorv-config.exe" ] && [ -f "$installed/last.qorv" ] && [ -f "$installed/uninstall.exe" ] \
     || { echo "build.sh: the silent install left no program in $installed" >&2; exit 1; }
 # Only the installed folder may be searched for DLLs now.
