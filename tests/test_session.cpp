@@ -197,9 +197,11 @@ TEST(WorkFolder, HomePathWinsOverTheHomeFolderWhateverItsLength)
 TEST(WorkFolder, HomePathCountsOnlyOnWindows)
 {
     const QByteArray saved = qgetenv("HOMEPATH");
-    qputenv("HOMEPATH", "\\Users\\bob");
+    const QString home = QString::fromUtf8("\\Users\\José Müller");
+    qputenv("HOMEPATH", home.toLocal8Bit());
 #ifdef Q_OS_WIN
-    EXPECT_EQ(homePathVariable(), QStringLiteral("\\Users\\bob"));
+    EXPECT_EQ(homePathVariable(), home);
+    EXPECT_EQ(workFolderPath(homePathVariable(), QString()), QString::fromUtf8("/Users/José Müller/QORVConfig"));
 #else
     EXPECT_TRUE(homePathVariable().isEmpty()) << "elsewhere the work folder is ~/QORVConfig";
     EXPECT_EQ(workFolderPath(homePathVariable(), QStringLiteral("/home/bob")), QStringLiteral("/home/bob/QORVConfig"));
