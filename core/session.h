@@ -91,7 +91,6 @@ public:
     SessionMode mode() const { return mode_; }
     bool isOpen() const { return link_.isOpen(); }
     DeviceLink& link() { return link_; }
-    MillisecondClock& clock() { return clock_; }
 
     QString workFolder() const { return workFolder_; }
     QString lastConfigPath() const;
