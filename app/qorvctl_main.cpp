@@ -18,29 +18,41 @@ struct Command {
     const char* name;
     const char* arguments;
     const char* summary;
+    bool json;  // takes --json
 };
 
 constexpr Command kCommands[] = {
-    {"show", "FILE.qorv", "List the devices and every switched-on route of a configuration file."},
-    {"diff", "A.qorv B.qorv", "List devices and routes added and removed from A to B; exit 1 when the files differ."},
-    {"hex-info", "FIRMWARE.hex", "Check a firmware file and print its records, image range and CRC."},
-    {"receive", "OUT.qorv", "Read the router's configuration into a file."},
-    {"send", "IN.qorv", "Write a configuration file (exactly 4096 bytes) into the router."},
-    {"update", "FIRMWARE.hex", "Update the router's firmware; it is started only when its flash verifies."},
-    {"doctor", "", "Tell why the router cannot be reached, and how to fix it."},
+    {"show", "FILE.qorv", "List the devices and every switched-on route of a configuration file.", true},
+    {"diff", "A.qorv B.qorv", "List devices and routes added and removed from A to B; exit 1 when the files differ.", false},
+    {"hex-info", "FIRMWARE.hex", "Check a firmware file and print its records, image range and CRC.", true},
+    {"receive", "OUT.qorv", "Read the router's configuration into a file.", false},
+    {"send", "IN.qorv", "Write a configuration file (exactly 4096 bytes) into the router.", false},
+    {"update", "FIRMWARE.hex", "Update the router's firmware; it is started only when its flash verifies.", false},
+    {"doctor", "", "Tell why the router cannot be reached, and how to fix it.", false},
 };
 
 const char* kExitCodes =
     "Exit codes: 0 done; 1 the files differ (diff); 2 usage; 3 a file cannot be read, written or is refused;\n"
-    "4 no router; 5 the router runs the other firmware; 6 the router stopped answering;\n"
-    "7 the flash did not verify (the new firmware was not started).\n"
+    "4 no router, or it was disconnected; 5 the router runs the other firmware; 6 the router stopped answering\n"
+    "or its configuration could not be confirmed; 7 the flash did not verify (the new firmware was not started);\n"
+    "8 updated and started, but the router did not come back on USB.\n"
     "QORV_SIMULATE=routes|update uses the simulated router; QORV_TRACE=FILE logs every HID report.";
+
+QString usage(const Command& c)
+{
+    QString text = QLatin1String(c.name);
+    if (*c.arguments)
+        text += QLatin1Char(' ') + QLatin1String(c.arguments);
+    if (c.json)
+        text += QStringLiteral(" [--json]");
+    return text;
+}
 
 QString overview()
 {
     QString text = QStringLiteral("Commands:\n");
     for (const Command& c : kCommands)
-        text += QStringLiteral("  %1 %2\n      %3\n").arg(QLatin1String(c.name), QLatin1String(c.arguments), QLatin1String(c.summary));
+        text += QStringLiteral("  %1\n      %2\n").arg(usage(c), QLatin1String(c.summary));
     return text + QLatin1Char('\n') + QLatin1String(kExitCodes);
 }
 // Printed by hand: QCommandLineParser shows help and version in a message box
@@ -66,38 +78,43 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("qorvctl"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QORV_VERSION));
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Configure and update the QORV USB MIDI router.\n\n") + overview());
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("One of the commands listed above."),
-                                 QStringLiteral("COMMAND [ARGUMENTS]"));
-    const QCommandLineOption helpOption = parser.addHelpOption();
-    const QCommandLineOption versionOption = parser.addVersionOption();
-    const QCommandLineOption jsonOption(QStringLiteral("json"), QStringLiteral("Print JSON (show, hex-info)."));
-    parser.addOption(jsonOption);
-    parser.parse(QCoreApplication::arguments());
+    // First only the command's name: each command has its own options.
+    QCommandLineParser overviewParser;
+    overviewParser.setApplicationDescription(QStringLiteral("Configure and update the QORV USB MIDI router.\n\n") + overview());
+    overviewParser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("One of the commands listed above."),
+                                         QStringLiteral("COMMAND [ARGUMENTS]"));
+    const QCommandLineOption helpOption = overviewParser.addHelpOption();
+    const QCommandLineOption versionOption = overviewParser.addVersionOption();
+    overviewParser.parse(QCoreApplication::arguments());
 
-    const QStringList positional = parser.positionalArguments();
-    const QString name = positional.value(0);
+    const QString name = overviewParser.positionalArguments().value(0);
     const Command* command = nullptr;
     for (const Command& c : kCommands)
         if (name == QLatin1String(c.name))
             command = &c;
 
-    if (parser.isSet(versionOption)) {
+    if (overviewParser.isSet(versionOption)) {
         printToStdout(QStringLiteral("qorvctl %1\n").arg(QCoreApplication::applicationVersion()));
         return kExitOk;
     }
     if (!command) {
-        if (parser.isSet(helpOption) || name.isEmpty())
-            return printHelp(parser, name.isEmpty() && !parser.isSet(helpOption) ? kExitUsage : kExitOk);
+        if (overviewParser.isSet(helpOption) || name.isEmpty())
+            return printHelp(overviewParser, name.isEmpty() && !overviewParser.isSet(helpOption) ? kExitUsage : kExitOk);
         std::fprintf(stderr, "qorvctl: unknown command '%s'; see 'qorvctl --help'\n", name.toLocal8Bit().constData());
         return kExitUsage;
     }
 
-    // The command's own help and arguments.
-    parser.clearPositionalArguments();
+    // The command's own help, arguments and options.
+    QCommandLineParser parser;
+    parser.addHelpOption();
     parser.setApplicationDescription(QLatin1String(command->summary) + QStringLiteral("\n\n") + QLatin1String(kExitCodes));
-    parser.addPositionalArgument(name, QLatin1String(command->summary), QStringLiteral("%1 %2").arg(name, QLatin1String(command->arguments)));
+    QString arguments = name;
+    if (*command->arguments)
+        arguments += QLatin1Char(' ') + QLatin1String(command->arguments);
+    parser.addPositionalArgument(name, QLatin1String(command->summary), arguments);
+    const QCommandLineOption jsonOption(QStringLiteral("json"), QStringLiteral("Print JSON."));
+    if (command->json)
+        parser.addOption(jsonOption);
     if (!parser.parse(QCoreApplication::arguments())) {
         std::fprintf(stderr, "qorvctl: %s\n", parser.errorText().toLocal8Bit().constData());
         return kExitUsage;
@@ -107,10 +124,10 @@ int main(int argc, char** argv)
     const QStringList args = parser.positionalArguments().mid(1);
     const int wanted = QString::fromLatin1(command->arguments).split(QLatin1Char(' '), Qt::SkipEmptyParts).size();
     if (args.size() != wanted) {
-        std::fprintf(stderr, "qorvctl: usage: qorvctl %s %s\n", command->name, command->arguments);
+        std::fprintf(stderr, "qorvctl: usage: qorvctl %s\n", arguments.toLocal8Bit().constData());
         return kExitUsage;
     }
-    const bool json = parser.isSet(jsonOption);
+    const bool json = command->json && parser.isSet(jsonOption);
 
     if (name == QLatin1String("show"))
         return Commands::show(args[0], json, stdout, stderr);

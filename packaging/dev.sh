@@ -64,9 +64,10 @@ check_package() {
     local deb
     deb=$(ls -t build/qorv-config_*.deb | head -n 1)
     echo "Checking $deb"
-    lintian --fail-on error,warning "$deb" 2> >(grep -v 'running with root privileges' >&2)
-    desktop-file-validate packaging/linux/qorv-config.desktop
-    appstreamcli validate --no-net --pedantic packaging/linux/qorv-config.metainfo.xml
+    # The checkers print marks and quotes as UTF-8 only under a UTF-8 locale.
+    LC_ALL=C.UTF-8 lintian --fail-on error,warning "$deb" 2> >(grep -v 'running with root privileges' >&2)
+    LC_ALL=C.UTF-8 desktop-file-validate packaging/linux/qorv-config.desktop
+    LC_ALL=C.UTF-8 appstreamcli validate --no-net --pedantic packaging/linux/qorv-config.metainfo.xml
     echo "Package checks passed: lintian, desktop-file-validate, appstreamcli"
 }
 
@@ -75,6 +76,12 @@ case "$cmd" in
     run)
         install_missing "${base[@]}"
         build build
+        # Without a display Qt aborts with a core dump; say what is needed instead.
+        if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+            echo "dev.sh: the window needs a graphical session (no DISPLAY or WAYLAND_DISPLAY is set);" \
+                 "to start it on a virtual display instead: sudo apt-get install xvfb; xvfb-run -a bash packaging/dev.sh run" >&2
+            exit 1
+        fi
         exec ./build/qorv-config ;;
     test)
         install_missing "${base[@]}"

@@ -350,3 +350,40 @@ TEST(QorvctlProgram, HelpAndVersionGoToStandardOutput)
         EXPECT_TRUE(process.readAllStandardError().isEmpty());
     }
 }
+
+// Each command's help lists only the options it takes, and no help line ends in a space.
+TEST(QorvctlProgram, HelpListsEachCommandsOwnOptions)
+{
+#ifdef Q_OS_WIN
+    const QString name = QStringLiteral("../qorvctl.exe");
+#else
+    const QString name = QStringLiteral("../qorvctl");
+#endif
+    const QString program = QDir(QCoreApplication::applicationDirPath()).filePath(name);
+    struct Case {
+        QStringList arguments;
+        bool json;
+    };
+    const std::array<Case, 5> cases = {{
+        {{QStringLiteral("--help")}, true},  // as "show FILE.qorv [--json]"
+        {{QStringLiteral("doctor"), QStringLiteral("--help")}, false},
+        {{QStringLiteral("receive"), QStringLiteral("--help")}, false},
+        {{QStringLiteral("show"), QStringLiteral("--help")}, true},
+        {{QStringLiteral("hex-info"), QStringLiteral("--help")}, true},
+    }};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString());
+        QProcess process;
+        process.start(program, c.arguments);
+        ASSERT_TRUE(process.waitForFinished(30000));
+        const QString out = QString::fromLocal8Bit(process.readAllStandardOutput()).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        EXPECT_EQ(out.contains(QStringLiteral("--json")), c.json) << out.toStdString();
+        for (const QString& line : out.split(QLatin1Char('\n')))
+            EXPECT_FALSE(line.endsWith(QLatin1Char(' '))) << '"' << line.toStdString() << '"';
+    }
+    // An option a command does not take is a usage error.
+    QProcess process;
+    process.start(program, {QStringLiteral("doctor"), QStringLiteral("--json")});
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitCode(), 2);
+}

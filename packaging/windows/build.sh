@@ -25,20 +25,36 @@ cache=$(dirname "$prefix")
 runtime=(/usr/lib/gcc/x86_64-w64-mingw32/*-posix /usr/x86_64-w64-mingw32/lib "$prefix/bin")
 version=$(sed -n 's/^project(QorvConfig VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 
-# Its own wine prefix, made once, with no offer to install Mono or Gecko.
+# Its own wine prefix, with no offer to install Mono or Gecko.
 export WINEPREFIX=$cache/wine
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
-export WINEPATH
-WINEPATH=$(printf 'Z:%s;' "${runtime[@]}")
 export QT_PLUGIN_PATH=Z:$prefix/plugins
-# The installer is a 32-bit program: the prefix needs its 32-bit half too.
-if [ ! -d "$WINEPREFIX/drive_c/windows/syswow64" ]; then
+
+# A prefix is whole when both halves have their kernel32: the 64-bit one for the
+# programs and tests, the 32-bit one for the NSIS installer.
+prefix_whole() {
+    [ -f "$WINEPREFIX/drive_c/windows/system32/kernel32.dll" ] \
+        && [ -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]
+}
+if ! prefix_whole; then
+    [ -e "$WINEPREFIX" ] && echo "The wine prefix $WINEPREFIX is incomplete; making it again"
     echo "Making the wine prefix $WINEPREFIX"
     rm -rf "$WINEPREFIX"
-    wineboot --init >/dev/null 2>&1 || true
+    # Made with nothing of the cross toolchain in wine's search path: its 64-bit
+    # DLLs there make wineboot fail and leave the 32-bit half empty.
+    status=0
+    env -u WINEPATH wineboot --init >"$cache/wineboot.log" 2>&1 || status=$?
     wineserver --wait || true
+    if ! prefix_whole; then
+        echo "build.sh: making the wine prefix $WINEPREFIX failed (wineboot exited $status; its output is in" \
+             "$cache/wineboot.log); it was removed so that the next run makes it again" >&2
+        rm -rf "$WINEPREFIX"
+        exit 1
+    fi
 fi
+export WINEPATH
+WINEPATH=$(printf 'Z:%s;' "${runtime[@]}")
 
 echo "Cross-building for Windows"
 QORV_WINDOWS_PREFIX=$prefix cmake -S . -B build-windows -G Ninja \
