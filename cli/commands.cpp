@@ -29,18 +29,49 @@ void print(std::FILE* stream, const QString& text)
     std::fflush(stream);
 }
 
-// The one reader of configuration files, strict here: the file's size is told
-// and returned, -1 when it cannot be read.
-qint64 readConfiguration(const QString& path, ConfigImage& image, std::FILE* err)
+// The one reader of configuration files, strict here: a configuration is
+// exactly kImageSize bytes, and anything else is refused rather than shown
+// half made up. False (with the reason on `err`) when refused.
+bool readConfiguration(const QString& path, ConfigImage& image, std::FILE* err, const char* nothingDone = "")
 {
     const qint64 size = imageFileSize(path);
     if (size < 0 || readImageFile(path, image) < 0) {
         print(err, QStringLiteral("qorvctl: cannot read %1\n").arg(path));
-        return -1;
+        return false;
     }
-    if (size != static_cast<qint64>(kImageSize))
-        print(err, QStringLiteral("qorvctl: warning: %1 holds %2 bytes, not %3\n").arg(path).arg(size).arg(kImageSize));
-    return size;
+    if (size != static_cast<qint64>(kImageSize)) {
+        print(err, QStringLiteral("qorvctl: %1 holds %2 bytes; a configuration is exactly %3 bytes.%4\n")
+                       .arg(path).arg(size).arg(kImageSize).arg(QLatin1String(nothingDone)));
+        return false;
+    }
+    return true;
+}
+
+// Why a firmware file was refused, for a terminal.
+QString refusal(const QString& path, const FirmwareCheck& check, bool signatureOk)
+{
+    if (!signatureOk)
+        return QStringLiteral("qorvctl: %1 is not a valid firmware for QORV (its first line must begin with \"%2\")\n")
+            .arg(path, QString::fromLatin1(kFirmwareSignature));
+    return QStringLiteral("qorvctl: %1 is not a valid firmware for QORV. %2\n")
+        .arg(path, firmwareProblemText(check, UiLanguage::English));
+}
+
+QString commandName(BootCommand command)
+{
+    switch (command) {
+    case BootCommand::Version:
+        return QStringLiteral("Version");
+    case BootCommand::Erase:
+        return QStringLiteral("Erase");
+    case BootCommand::Program:
+        return QStringLiteral("Program");
+    case BootCommand::Verify:
+        return QStringLiteral("Verify");
+    case BootCommand::Jump:
+        return QStringLiteral("Jump");
+    }
+    return QString();
 }
 
 QString hexNumber(std::uint32_t value, int digits)
@@ -175,7 +206,7 @@ namespace Commands {
 int show(const QString& path, bool json, std::FILE* out, std::FILE* err)
 {
     ConfigImage image;
-    if (readConfiguration(path, image, err) < 0)
+    if (!readConfiguration(path, image, err))
         return kExitFile;
     if (json)
         print(out, QString::fromUtf8(QJsonDocument(ConfigText::toJson(image)).toJson(QJsonDocument::Indented)));
@@ -187,7 +218,7 @@ int show(const QString& path, bool json, std::FILE* out, std::FILE* err)
 int diff(const QString& first, const QString& second, std::FILE* out, std::FILE* err)
 {
     ConfigImage a, b;
-    if (readConfiguration(first, a, err) < 0 || readConfiguration(second, b, err) < 0)
+    if (!readConfiguration(first, a, err) || !readConfiguration(second, b, err))
         return kExitFile;
     const ConfigText::Difference difference = ConfigText::diff(a, b);
     print(out, ConfigText::describe(difference));
@@ -201,15 +232,10 @@ int hexInfo(const QString& path, bool json, std::FILE* out, std::FILE* err)
         print(err, QStringLiteral("qorvctl: cannot read %1\n").arg(path));
         return kExitFile;
     }
-    if (!hex.OpenHexFile(std::filesystem::path(path.toStdU16String()))) {
-        print(err, QStringLiteral("qorvctl: %1 is not a valid firmware for QORV (its first line must begin with \"%2\")\n")
-                       .arg(path, QString::fromLatin1(kFirmwareSignature)));
-        return kExitFile;
-    }
+    const bool signatureOk = hex.OpenHexFile(std::filesystem::path(path.toStdU16String()));
     const FirmwareCheck check = hex.Check();
-    if (!check.ok()) {
-        print(err, QStringLiteral("qorvctl: %1 is not a valid firmware for QORV. %2\n")
-                       .arg(path, firmwareProblemText(check, UiLanguage::English)));
+    if (!signatureOk || !check.ok()) {
+        print(err, refusal(path, check, signatureOk));
         return kExitFile;
     }
     const ImageRange& range = check.range;
@@ -245,20 +271,36 @@ int hexInfo(const QString& path, bool json, std::FILE* out, std::FILE* err)
     return kExitOk;
 }
 
+// What a failed exchange tells the terminal.
+int exchangeError(ConfigExchange::Outcome outcome, bool sending, const RouterAccess& access)
+{
+    const QString router = sending ? QStringLiteral("; its configuration may be partly written")
+                                   : QStringLiteral("; nothing was written");
+    switch (outcome) {
+    case ConfigExchange::Outcome::LinkLost:
+        print(access.err, QStringLiteral("qorvctl: the router was disconnected%1\n").arg(router));
+        return kExitNoRouter;
+    case ConfigExchange::Outcome::Unconfirmed:
+        print(access.err, QStringLiteral("qorvctl: the router's configuration could not be confirmed: "
+                                         "three reads gave different bytes; nothing was written\n"));
+        return kExitNoAnswer;
+    default:
+        print(access.err, QStringLiteral("qorvctl: the router stopped answering%1\n").arg(router));
+        return kExitNoAnswer;
+    }
+}
+
 int receive(const QString& path, const RouterAccess& access)
 {
     Connection c(access);
     if (const int error = modeError(probe(c.session, c.view, access), RouterMode::Routes, access))
         return error;
     ConfigImage image;
-    ConfigExchange exchange(c.session.link(), *access.clock);
     Progress progress(access, QStringLiteral("receive"), kImageSize);
-    const bool done = exchange.receiveImage(image.rawBytes(), [&](std::size_t n) { progress.update(n); });
+    const ConfigExchange::Outcome outcome = c.session.readRouterImage(image, [&](std::size_t n) { progress.update(n); });
     progress.finish();
-    if (!done) {
-        print(access.err, QStringLiteral("qorvctl: the router stopped answering; nothing was written\n"));
-        return kExitNoAnswer;
-    }
+    if (outcome != ConfigExchange::Outcome::Done)
+        return exchangeError(outcome, false, access);
     if (!writeImageFile(path, image)) {
         print(access.err, QStringLiteral("qorvctl: unable to save %1\n").arg(path));
         return kExitFile;
@@ -270,27 +312,16 @@ int receive(const QString& path, const RouterAccess& access)
 int send(const QString& path, const RouterAccess& access)
 {
     ConfigImage image;
-    const qint64 size = imageFileSize(path);
-    if (size < 0 || readImageFile(path, image) < 0) {
-        print(access.err, QStringLiteral("qorvctl: cannot read %1\n").arg(path));
+    if (!readConfiguration(path, image, access.err, " Nothing was sent."))
         return kExitFile;
-    }
-    if (size != static_cast<qint64>(kImageSize)) {
-        print(access.err, QStringLiteral("qorvctl: %1 holds %2 bytes; a configuration is exactly %3 bytes. Nothing was sent.\n")
-                              .arg(path).arg(size).arg(kImageSize));
-        return kExitFile;
-    }
     Connection c(access);
     if (const int error = modeError(probe(c.session, c.view, access), RouterMode::Routes, access))
         return error;
-    ConfigExchange exchange(c.session.link(), *access.clock);
     Progress progress(access, QStringLiteral("send"), kImageSize);
-    const bool done = exchange.sendImage(image.rawBytes(), [&](std::size_t n) { progress.update(n); });
+    const ConfigExchange::Outcome outcome = c.session.writeRouterImage(image, [&](std::size_t n) { progress.update(n); });
     progress.finish();
-    if (!done) {
-        print(access.err, QStringLiteral("qorvctl: the router stopped answering; its configuration may be partly written\n"));
-        return kExitNoAnswer;
-    }
+    if (outcome != ConfigExchange::Outcome::Done)
+        return exchangeError(outcome, true, access);
     print(access.out, QStringLiteral("Configuration sent\n"));
     return kExitOk;
 }
@@ -310,9 +341,10 @@ int update(const QString& path, const RouterAccess& access)
     const std::filesystem::path file(path.toStdU16String());
     c.session.chooseFirmware(&file, path);
     if (!c.view.status.fileAccepted) {
+        // The check runs only on a file whose signature is right.
         const FirmwareCheck& check = c.session.firmwareCheck();
-        print(access.err, QStringLiteral("qorvctl: %1 is not a valid firmware for QORV%2\n")
-                              .arg(path, check.ok() ? QString() : QStringLiteral(". ") + firmwareProblemText(check, UiLanguage::English)));
+        print(access.err, QFileInfo::exists(path) ? refusal(path, check, !check.ok())
+                                                  : QStringLiteral("qorvctl: cannot read %1\n").arg(path));
         return kExitFile;
     }
 
@@ -331,10 +363,13 @@ int update(const QString& path, const RouterAccess& access)
         }
         if (status.outcome == RouterStatus::Outcome::Stopped) {
             progress.finish();
-            print(access.err, QStringLiteral("qorvctl: %1 (command %2 given up after its retries)\n")
-                                  .arg(messageText({Msg::UpdateStopped, static_cast<int>(status.stop)}, UiLanguage::English))
-                                  .arg(c.view.gaveUp));
-            return kExitNoAnswer;
+            QString why = messageText({Msg::UpdateStopped, static_cast<int>(status.stop)}, UiLanguage::English);
+            if (status.stop == UpdateStop::NoAnswer)
+                why += QStringLiteral(" (the %1 got no answer)").arg(commandName(status.stoppedCommand));
+            print(access.err, QStringLiteral("qorvctl: %1. %2.\n")
+                                  .arg(why, messageText({status.flashErased ? Msg::FlashLeftErased : Msg::FirmwareUntouched},
+                                                        UiLanguage::English)));
+            return status.stop == UpdateStop::RouterGone ? kExitNoRouter : kExitNoAnswer;
         }
         if (access.clock->now() - start > kUpdateMilliseconds) {
             progress.finish();
@@ -346,9 +381,12 @@ int update(const QString& path, const RouterAccess& access)
         access.pause();
     }
     progress.finish();
-    print(access.out, QStringLiteral("QORV updated; %1\n")
-                          .arg(c.session.isOpen() ? QStringLiteral("the router is connected again")
-                                                  : QStringLiteral("the router has not come back")));
+    if (!c.session.isOpen()) {
+        print(access.err, QStringLiteral("qorvctl: QORV updated and started, but the router has not come back on USB; "
+                                         "unplug it and plug it in again\n"));
+        return kExitNotBack;
+    }
+    print(access.out, QStringLiteral("QORV updated; the router is connected again\n"));
     return kExitOk;
 }
 

@@ -19,6 +19,7 @@ enum ExitCode : int {
     kExitWrongMode = 5,     // the router runs the other firmware
     kExitNoAnswer = 6,      // the router stopped answering; retries ran out
     kExitVerifyFailed = 7,  // the flash did not verify; the new firmware was not started
+    kExitNotBack = 8,       // updated and started, but the router did not come back on USB
 };
 
 // Where the commands that talk to the router get the router, the time and the terminal.

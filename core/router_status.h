@@ -17,6 +17,8 @@ struct RouterStatus {
     bool reconnecting = false;     // the end of an update waits for the router to come back
     Outcome outcome = Outcome::None;  // of the last update
     UpdateStop stop = UpdateStop::NoAnswer;  // why, when it stopped
+    BootCommand stoppedCommand = BootCommand::Version;  // the command in flight when it stopped
+    bool flashErased = false;      // it stopped after the Erase went out
     int routerCrc = 0;             // of the last Verify reply
     int toolCrc = 0;
 
@@ -25,7 +27,8 @@ struct RouterStatus {
         return linkOpen == o.linkOpen && exchangeReady == o.exchangeReady && mode == o.mode
             && firmwareMajor == o.firmwareMajor && firmwareMinor == o.firmwareMinor && fileAccepted == o.fileAccepted
             && updateRunning == o.updateRunning && reconnecting == o.reconnecting && outcome == o.outcome
-            && stop == o.stop && routerCrc == o.routerCrc && toolCrc == o.toolCrc;
+            && stop == o.stop && stoppedCommand == o.stoppedCommand && flashErased == o.flashErased
+            && routerCrc == o.routerCrc && toolCrc == o.toolCrc;
     }
     bool operator!=(const RouterStatus& o) const { return !(*this == o); }
 };

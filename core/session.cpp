@@ -1,6 +1,5 @@
 #include "core/session.h"
 
-#include "config/config_exchange.h"
 #include "config/config_files.h"
 #include "link/clock.h"
 
@@ -305,20 +304,59 @@ void Session::updateEvent(const UpdateEvent& event)
     case Kind::Stopped:
         mode_ = SessionMode::Idle;
         view_.appendLog({Msg::UpdateStopped, static_cast<int>(event.stop)});
+        view_.appendLog({event.flashErased ? Msg::FlashLeftErased : Msg::FirmwareUntouched});
         status_.updateRunning = false;
         status_.outcome = RouterStatus::Outcome::Stopped;
         status_.stop = event.stop;
+        status_.stoppedCommand = event.command;
+        status_.flashErased = event.flashErased;
         break;
     }
     publish();
 }
 
-// The link stays open: the user reconnects to enable the exchange again.
-void Session::exchangeGaveUp()
+// A router that stopped answering keeps its link, as the design has it: the user
+// reconnects to enable the exchange again. One that is gone loses it.
+void Session::exchangeFailed(ConfigExchange::Outcome outcome, bool sending)
 {
-    view_.appendLog({Msg::Offline});
-    status_.exchangeReady = false;
+    switch (outcome) {
+    case ConfigExchange::Outcome::LinkLost:
+        dropLink();
+        break;
+    case ConfigExchange::Outcome::NoAnswer:
+        view_.appendLog({Msg::Offline});
+        status_.exchangeReady = false;
+        break;
+    case ConfigExchange::Outcome::Unconfirmed:
+        view_.appendLog({Msg::ReceiveUnconfirmed});
+        break;
+    case ConfigExchange::Outcome::Done:
+        return;
+    }
+    if (sending)
+        view_.appendLog({Msg::ConfigPartlyWritten});
     publish();
+}
+
+// The router is gone: its link is closed and that is said once.
+void Session::dropLink()
+{
+    link_.close();
+    boot_.Forget();
+    linkLost_ = false;
+    announceLink(false);
+    nextPlugCheck_ = clock_.now() + kPlugCheckInterval;
+}
+
+void Session::linkFailed()
+{
+    if (!update_.updateAll()) {
+        linkLost_ = true;
+        return;
+    }
+    // An update stops at once: there is nobody left to answer its retries.
+    update_.linkFailed();
+    dropLink();
 }
 
 bool Session::toggle(const Route& route)
@@ -336,16 +374,37 @@ void Session::setImage(const ConfigImage& image)
     image_ = image;
 }
 
+ConfigExchange::Outcome Session::readRouterImage(ConfigImage& image, const ExchangeProgress& progress)
+{
+    // The mode probe may still owe the routing firmware's marker to a repeat of
+    // its frame: it must not reach the exchange as image bytes.
+    boot_.SettleOwedReplies(ConfigExchange::kLateReplyLimit);
+    // Into a copy: a transfer that gives up half way must not leave a mixture behind.
+    ConfigImage staging = image;
+    ConfigExchange exchange(link_, clock_);
+    if (!exchange.receiveImage(staging.rawBytes(), progress)) {
+        exchangeFailed(exchange.outcome(), false);
+        return exchange.outcome();
+    }
+    image = staging;
+    return ConfigExchange::Outcome::Done;
+}
+
+ConfigExchange::Outcome Session::writeRouterImage(const ConfigImage& image, const ExchangeProgress& progress)
+{
+    boot_.SettleOwedReplies(ConfigExchange::kLateReplyLimit);
+    ConfigExchange exchange(link_, clock_);
+    if (!exchange.sendImage(image.rawBytes(), progress)) {
+        exchangeFailed(exchange.outcome(), true);
+        return exchange.outcome();
+    }
+    return ConfigExchange::Outcome::Done;
+}
+
 bool Session::receiveConfiguration()
 {
-    // Into a copy: a transfer that gives up half way must not leave a mixture behind.
-    ConfigImage staging = image_;
-    ConfigExchange exchange(link_, clock_);
-    if (!exchange.receiveImage(staging.rawBytes())) {
-        exchangeGaveUp();
+    if (readRouterImage(image_) != ConfigExchange::Outcome::Done)
         return false;
-    }
-    image_ = staging;
     saveConfiguration(lastConfigPath());
     view_.appendLog({Msg::ConfigReceived});
     view_.rebuildGrids();
@@ -354,11 +413,8 @@ bool Session::receiveConfiguration()
 
 bool Session::sendConfiguration()
 {
-    ConfigExchange exchange(link_, clock_);
-    if (!exchange.sendImage(image_.rawBytes())) {
-        exchangeGaveUp();
+    if (writeRouterImage(image_) != ConfigExchange::Outcome::Done)
         return false;
-    }
     view_.appendLog({Msg::ConfigSent});
     return true;
 }

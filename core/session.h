@@ -1,4 +1,5 @@
 #pragma once
+#include "config/config_exchange.h"
 #include "config/config_image.h"
 #include "config/settings.h"
 #include "core/router_status.h"
@@ -11,6 +12,7 @@
 #include <QString>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 class HidBackend;
@@ -65,6 +67,12 @@ public:
     // Each true when it completed.
     bool receiveConfiguration();
     bool sendConfiguration();
+    // The router's image into `image`, or `image` into the router, with the
+    // messages and status of a failure; the window and qorvctl both go through
+    // these. `image` is left as it was unless the receive succeeded.
+    using ExchangeProgress = std::function<void(std::size_t done)>;
+    ConfigExchange::Outcome readRouterImage(ConfigImage& image, const ExchangeProgress& progress = {});
+    ConfigExchange::Outcome writeRouterImage(const ConfigImage& image, const ExchangeProgress& progress = {});
     void openConfiguration(const QString& path);  // the caller rebuilds the grids
     bool saveConfiguration(const QString& path);
 
@@ -101,13 +109,14 @@ private:
     void routesModeSeen() override;
     void commandGaveUp(std::uint8_t command) override;
     void commandQueued() override;
-    void readFailed() override { linkLost_ = true; }
+    void linkFailed() override;
     void HandleBootReply(int code, const std::uint8_t* payload, std::size_t length) override;
     // UpdateListener
     void updateEvent(const UpdateEvent& event) override;
 
     bool starOnTick();  // true on the tick that printed a star
-    void exchangeGaveUp();
+    void exchangeFailed(ConfigExchange::Outcome outcome, bool sending);
+    void dropLink();
     void announceLink(bool open);
     void finishUpdate();
     void retryReconnect();

@@ -16,6 +16,12 @@ enum class FirmwareProblem : int {
     NotARecord,            // a blank, indented or text line with records after it
     NoEndRecord,           // no type 01 record: the sign of a cut download
     NoData,                // no data record reaches the image: nothing could be verified
+    CrOnlyLineEnds,        // lines end in CR alone, so the signature line never ends
+    RecordLength,          // an address, start or end record whose byte count is wrong for its type
+    UnknownType,           // a record type the router does not know
+    Overlap,               // writes other data over a byte an earlier record wrote
+    Straddles,             // runs across an edge of a flash window (or of its first 4 KiB)
+    OutsideFlash,          // data where the router has no flash, but that Verify would check as boot flash
 };
 
 // The range a Verify carries, and what the file holds outside it.

@@ -24,7 +24,7 @@ int hexValue(char c)
 }
 } // namespace
 
-CHexManager::CHexManager() : flash_(kFlashImageSize, 0xFF) {}
+CHexManager::CHexManager() : flash_(kFlashImageSize, 0xFF), programmed_(kFlashImageSize, false) {}
 
 // Reads like fgets on a text stream: at most limit-1 characters, through the line
 // feed. A CR right before the LF is dropped without counting, so CR LF and LF files
@@ -193,8 +193,9 @@ bool CHexManager::verifyRange(VerifyRange& range)
 }
 
 namespace {
-// What is wrong with one record line (the characters after ':', line break excluded).
-FirmwareProblem recordProblem(const char* digits, std::size_t count, std::uint8_t& type)
+// What is wrong with one record line (the characters after ':', line break
+// excluded). A sound record's bytes go to `record`.
+FirmwareProblem recordProblem(const char* digits, std::size_t count, std::uint8_t* record)
 {
     for (std::size_t i = 0; i < count; ++i)
         if (hexValue(digits[i]) < 0)
@@ -202,20 +203,64 @@ FirmwareProblem recordProblem(const char* digits, std::size_t count, std::uint8_
     if (count % 2 != 0)
         return FirmwareProblem::OddDigits;
     const std::size_t bytes = count / 2;
-    auto byteAt = [&](std::size_t i) {
-        return static_cast<std::uint8_t>(hexValue(digits[2 * i]) * 16 + hexValue(digits[2 * i + 1]));
-    };
-    if (bytes < 5 || bytes != byteAt(0) + 5u)
+    for (std::size_t i = 0; i < bytes && i < kMaxRecordBytes; ++i)
+        record[i] = static_cast<std::uint8_t>(hexValue(digits[2 * i]) * 16 + hexValue(digits[2 * i + 1]));
+    if (bytes < 5 || bytes > kMaxRecordBytes || bytes != record[0] + 5u)
         return FirmwareProblem::ByteCount;
     std::uint8_t sum = 0;
     for (std::size_t i = 0; i < bytes; ++i)
-        sum = static_cast<std::uint8_t>(sum + byteAt(i));
+        sum = static_cast<std::uint8_t>(sum + record[i]);
     if (sum != 0)
         return FirmwareProblem::Checksum;
-    type = byteAt(3);
-    return FirmwareProblem::None;
+    // The router reads address records by position: a short one would take its
+    // checksum for part of the address.
+    switch (record[3]) {
+    case 0:
+        return FirmwareProblem::None;
+    case 1:
+        return record[0] == 0 ? FirmwareProblem::None : FirmwareProblem::RecordLength;
+    case 2:
+    case 4:
+        return record[0] == 2 ? FirmwareProblem::None : FirmwareProblem::RecordLength;
+    case 3:
+    case 5:
+        return record[0] == 4 ? FirmwareProblem::None : FirmwareProblem::RecordLength;
+    default:
+        return FirmwareProblem::UnknownType;
+    }
 }
 } // namespace
+
+// Lays one data record out as the router programs it, byte by byte at its
+// physical address, and says why it cannot be verified, if it cannot.
+FirmwareProblem CHexManager::placeData(const std::uint8_t* record, const AddressBase& base)
+{
+    const std::uint32_t count = record[0];
+    if (count == 0)
+        return FirmwareProblem::None;
+    // The 16-bit address plus the base, as the router adds them (32 bits).
+    const std::uint32_t address = (static_cast<std::uint32_t>(record[1]) << 8 | record[2]) + base.base();
+    const FlashWindow window = flashWindowOf(address);
+    if (flashWindowOf(static_cast<std::uint64_t>(address) + count - 1) != window)
+        return FirmwareProblem::Straddles;
+    if (window == FlashWindow::None) {
+        // The image build maps addresses just past the program flash onto the
+        // boot flash: the router has nothing there to verify.
+        const std::uint32_t offset = address >= kBootFlashBase ? address - kBootFlashBase + kBootFlashImageOffset
+                                                               : address - kProgramFlashBase;
+        const bool mapped = offset >= kFirstImageOffset && static_cast<std::uint64_t>(offset) + count <= kFlashImageSize;
+        return mapped ? FirmwareProblem::OutsideFlash : FirmwareProblem::None;
+    }
+    const std::uint32_t offset = flashOffsetOf(address);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::uint8_t value = record[4 + i];
+        if (programmed_[offset + i] && flash_[offset + i] != value)
+            return FirmwareProblem::Overlap;
+        programmed_[offset + i] = true;
+        flash_[offset + i] = value;
+    }
+    return FirmwareProblem::None;
+}
 
 FirmwareCheck CHexManager::Check()
 {
@@ -229,35 +274,43 @@ FirmwareCheck CHexManager::Check()
         return fail(FirmwareProblem::NoData, 0);
     // With 19 characters or more the signature line's rest would be read as a line
     // of its own, which ends the records before the first one.
-    if (lineLength_ > 0 && line_[lineLength_ - 1] != '\n' && file_->peek() != std::char_traits<char>::eof())
-        return fail(FirmwareProblem::SignatureLineTooLong, 1);
+    if (lineLength_ > 0 && line_[lineLength_ - 1] != '\n' && file_->peek() != std::char_traits<char>::eof()) {
+        const bool crOnly = std::find(line_.begin(), line_.begin() + lineLength_, '\r') != line_.begin() + lineLength_;
+        return fail(crOnly ? FirmwareProblem::CrOnlyLineEnds : FirmwareProblem::SignatureLineTooLong, 1);
+    }
 
+    std::fill(programmed_.begin(), programmed_.end(), false);
+    std::fill(flash_.begin(), flash_.end(), 0xFF);
+    AddressBase base;
+    std::array<std::uint8_t, kMaxRecordBytes> record{};
     int line = 1;
     int firstNonRecord = 0;
     bool sawEnd = false;
     while (readLine(kProgramLineLimit)) {
         ++line;
-        const bool record = line_[0] == ':';
-        if (record && firstNonRecord != 0)
+        const bool isRecord = line_[0] == ':';
+        if (isRecord && firstNonRecord != 0)
             return fail(FirmwareProblem::NotARecord, firstNonRecord);
         if (lineWasCut(kProgramLineLimit)) {
-            if (record)
+            if (isRecord)
                 return fail(FirmwareProblem::LineTooLong, line);
             // Passed over whole, so the line count stays that of the file.
             while (line_[lineLength_ - 1] != '\n' && readLine(kProgramLineLimit)) {
             }
         }
-        if (!record) {
+        if (!isRecord) {
             if (firstNonRecord == 0)
                 firstNonRecord = line;
             continue;
         }
         const std::size_t digits = lineLength_ - 1 - (line_[lineLength_ - 1] == '\n' ? 1 : 0);
-        std::uint8_t type = 0;
-        const FirmwareProblem problem = recordProblem(line_.data() + 1, digits, type);
+        FirmwareProblem problem = recordProblem(line_.data() + 1, digits, record.data());
+        if (problem == FirmwareProblem::None && record[3] == 0)
+            problem = placeData(record.data(), base);
         if (problem != FirmwareProblem::None)
             return fail(problem, line);
-        sawEnd = sawEnd || type == 1;
+        base.apply(record[3], record.data() + 4, record[0]);
+        sawEnd = sawEnd || record[3] == 1;
         ++result.records;
     }
     if (!sawEnd)

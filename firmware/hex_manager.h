@@ -1,5 +1,6 @@
 #pragma once
 #include "firmware/firmware_check.h"
+#include "firmware/flash_map.h"
 
 #include <array>
 #include <cstddef>
@@ -10,11 +11,6 @@
 #include <string>
 #include <vector>
 
-constexpr std::uint32_t kFlashImageSize = 0x20C00;     // program flash + boot flash
-constexpr std::uint32_t kProgramFlashBase = 0x1D000000;
-constexpr std::uint32_t kBootFlashBase = 0x1FC00000;
-constexpr std::uint32_t kBootFlashImageOffset = 0x20000;
-constexpr std::uint32_t kFirstImageOffset = 0x1000;    // the router's own first 4 KiB are never built
 // Limits count the line break, as in fgets. The image build reads with the same
 // limit as the Program packets, so both see the same records.
 constexpr int kProgramLineLimit = 995;
@@ -56,6 +52,7 @@ private:
     bool open(std::unique_ptr<std::istream> stream);
     bool readLine(int limit);
     bool lineWasCut(int limit);
+    FirmwareProblem placeData(const std::uint8_t* record, const AddressBase& base);
 
     std::filesystem::path fileName_;
     std::unique_ptr<std::istream> file_;
@@ -64,4 +61,6 @@ private:
     std::array<char, 1000> line_{};
     std::size_t lineLength_ = 0;
     std::vector<std::uint8_t> flash_;  // kFlashImageSize bytes, allocated once
+    // Which bytes of the flash the records program, for Check; allocated once.
+    std::vector<bool> programmed_;
 };

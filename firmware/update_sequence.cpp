@@ -54,10 +54,13 @@ void UpdateSequence::chooseFile(const std::filesystem::path* chosen)
 
 void UpdateSequence::stop(UpdateStop reason)
 {
-    UpdateAll = false;
-    boot_.Forget();
     UpdateEvent event(UpdateEvent::Kind::Stopped);
     event.stop = reason;
+    event.command = static_cast<BootCommand>(boot_.lastCommand());
+    // An Erase that never went out left the flash as it was.
+    event.flashErased = !(event.command == BootCommand::Erase && boot_.transmissions() == 0);
+    UpdateAll = false;
+    boot_.Forget();
     listener_.updateEvent(event);
 }
 
@@ -65,6 +68,12 @@ void UpdateSequence::commandGaveUp()
 {
     if (UpdateAll)
         stop(UpdateStop::NoAnswer);
+}
+
+void UpdateSequence::linkFailed()
+{
+    if (UpdateAll)
+        stop(UpdateStop::RouterGone);
 }
 
 void UpdateSequence::startUpdate()

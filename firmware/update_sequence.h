@@ -12,6 +12,7 @@ class CHexManager;
 enum class UpdateStop : int {
     NoAnswer = 0,   // a command ran out of attempts
     NoRecord = 1,   // no Program packet could be built after the Erase
+    RouterGone = 2, // a read or write of the link failed
 };
 
 // What happened in the update, in the order it happened; the listener turns each
@@ -41,6 +42,11 @@ struct UpdateEvent {
     bool match = false;
     FirmwareCheck check;
     UpdateStop stop = UpdateStop::NoAnswer;
+    // Stopped: the Erase had gone out, so the router holds no firmware and waits
+    // in its bootloader for another update.
+    bool flashErased = false;
+    // Stopped: the command that got no answer.
+    BootCommand command = BootCommand::Version;
 };
 
 class UpdateListener {
@@ -68,6 +74,8 @@ public:
     void HandleBootReply(int code, const std::uint8_t* payload, std::size_t length);
     // A command of the running update got no answer within its attempts.
     void commandGaveUp();
+    // The link failed while an update ran: it stops at once.
+    void linkFailed();
     // The routing firmware answered: the chosen file no longer enables an update.
     void routesModeSeen() { fileAccepted_ = false; }
 

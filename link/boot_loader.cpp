@@ -29,10 +29,12 @@ std::size_t CBootLoader::appendRecords(std::size_t length)
 {
     for (int i = 0; i < kRecordsPerPacket; ++i) {
         const std::uint16_t size = nextRecord();
-        if (size == 0 || length + size + 2 > kMaxPacketWithCrc)
+        if (size == 0 || length + size + 2 + kAddressRecordSize > kMaxPacketWithCrc)
             break;
         std::memcpy(PacketBuffer.data() + length, CarriedRecord.data(), size);
         length += size;
+        if (size >= 4)
+            RunBase.apply(CarriedRecord[3], CarriedRecord.data() + 4, static_cast<std::size_t>(size - 4));
         CarriedLength = 0;
         ++ProgrammedRecords;
     }
@@ -42,9 +44,13 @@ std::size_t CBootLoader::appendRecords(std::size_t length)
 bool CBootLoader::SendCommand(std::uint8_t code, std::uint16_t attempts, std::uint16_t timeout)
 {
     TransmitLength = 0;
+    ResendLength = 0;
+    Transmissions = 0;
+    Answers = 0;
     LastCommand = code;
     PacketBuffer[0] = code;
     std::size_t length = 1;
+    AddressBase startBase = RunBase;
 
     switch (static_cast<BootCommand>(code)) {
     case BootCommand::Version:
@@ -54,6 +60,8 @@ bool CBootLoader::SendCommand(std::uint8_t code, std::uint16_t attempts, std::ui
         if (RewindOnProgram) {
             CarriedLength = 0;
             ProgrammedRecords = 0;
+            RunBase = AddressBase{};
+            startBase = RunBase;
             if (!firmware_.Rewind())
                 return false;
         }
@@ -82,6 +90,14 @@ bool CBootLoader::SendCommand(std::uint8_t code, std::uint16_t attempts, std::ui
 
     TransmitLength = static_cast<std::uint16_t>(
         BootFrame::encode(PacketBuffer.data(), length, TransmitBuffer.data(), TransmitBuffer.size()));
+    if (code == static_cast<std::uint8_t>(BootCommand::Program)) {
+        const auto prefix = addressRecord(startBase);
+        ResendPacket[0] = code;
+        std::memcpy(ResendPacket.data() + 1, prefix.data(), prefix.size());
+        std::memcpy(ResendPacket.data() + 1 + prefix.size(), PacketBuffer.data() + 1, length - 1);
+        ResendLength = static_cast<std::uint16_t>(
+            BootFrame::encode(ResendPacket.data(), length + prefix.size(), ResendBuffer.data(), ResendBuffer.size()));
+    }
     FreshFrame = true;
     listener_.commandQueued();
     return true;
@@ -95,15 +111,21 @@ void CBootLoader::ServiceTransmit()
         if (FreshFrame) {
             DiscardInput();
             FreshFrame = false;
+            WriteStream(TransmitBuffer.data(), TransmitLength);
+        } else if (ResendLength > 0) {
+            WriteStream(ResendBuffer.data(), ResendLength);
+        } else {
+            WriteStream(TransmitBuffer.data(), TransmitLength);
         }
-        WriteStream(TransmitBuffer.data(), TransmitLength);
     };
+    // The count and the state move before the write: a write that fails may
+    // make the listener forget the command.
     if (State == TransmitState::Idle) {
         if (AttemptsLeft > 0) {
-            writeFrame();
             --AttemptsLeft;
             State = TransmitState::Waiting;
             NextSendTime = clock_.now() + ReplyTimeout;
+            writeFrame();
         }
         return;
     }
@@ -113,8 +135,8 @@ void CBootLoader::ServiceTransmit()
         // NextSendTime, whatever the counter's wrap-around did in between.
         if (static_cast<std::int32_t>(now - NextSendTime) > 0) {
             NextSendTime = now + ReplyTimeout;
-            writeFrame();
             --AttemptsLeft;
+            writeFrame();
         }
     } else {
         NoAnswer = true;
@@ -129,8 +151,13 @@ void CBootLoader::WriteStream(const std::uint8_t* bytes, std::size_t count)
         OutputReport[0] = 0x00;
         const std::size_t piece = std::min(kReportDataSize, count - sent);
         std::memcpy(OutputReport.data() + 1, bytes + sent, piece);
-        link_.write(OutputReport.data());
+        if (!link_.write(OutputReport.data())) {
+            listener_.linkFailed();
+            return;
+        }
     }
+    ++Transmissions;
+    LastTransmission = clock_.now();
 }
 
 int CBootLoader::ReadReport(std::uint8_t* buffer, std::size_t length)
@@ -142,9 +169,10 @@ void CBootLoader::PollReceive()
 {
     const int read = ReadReport(ReportBuffer.data(), kReadRequest);
     if (read < 0)
-        listener_.readFailed();
+        listener_.linkFailed();
     const std::size_t count = read > 0 ? std::min<std::size_t>(static_cast<std::size_t>(read), kReadRequest) : 0;
-    if (count >= 4 && std::memcmp(ReportBuffer.data(), kRoutesModeMarker, 4) == 0) {
+    if (isRoutesModeMarker(count)) {
+        ++Answers;
         listener_.routesModeSeen();
         return;
     }
@@ -155,6 +183,7 @@ void CBootLoader::PollReceive()
         // late one and leaves the pending command alone. A late reply of the right
         // type after the attempts ran out still counts.
         if (ReceiveBuffer[0] == LastCommand) {
+            ++Answers;
             ClearTransmit();
             DispatchReply();
         }
@@ -213,6 +242,29 @@ void CBootLoader::DiscardInput()
     for (int i = 0; i < kDiscardLimit; ++i)
         if (ReadReport(ReportBuffer.data(), kReadRequest) <= 0)
             break;
+    Receiver.reset();
+}
+
+bool CBootLoader::isRoutesModeMarker(std::size_t count) const
+{
+    return count >= 4 && std::memcmp(ReportBuffer.data(), kRoutesModeMarker, 4) == 0;
+}
+
+void CBootLoader::SettleOwedReplies(std::uint32_t patience)
+{
+    // Bounded in reads as well as in time, for a link whose waits return at once.
+    for (std::uint32_t reads = 0; owedReplies() > 0 && reads < patience + kDiscardLimit; ++reads) {
+        const std::int32_t left = static_cast<std::int32_t>(LastTransmission + patience - clock_.now());
+        if (left <= 0)
+            break;
+        const int read = link_.read(ReportBuffer.data(), kReadRequest, left);
+        if (read < 0)
+            break;
+        if (read > 0 && isRoutesModeMarker(static_cast<std::size_t>(read))) {
+            ++Answers;
+            listener_.routesModeSeen();
+        }
+    }
     Receiver.reset();
 }
 

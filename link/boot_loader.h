@@ -21,8 +21,8 @@ public:
     virtual void commandGaveUp(std::uint8_t /*lastCommand*/) {}
     // A command was queued: the tick has something to send.
     virtual void commandQueued() {}
-    // A read of the link failed: the device may be gone.
-    virtual void readFailed() {}
+    // A read or write of the link failed: the device may be gone.
+    virtual void linkFailed() {}
 };
 
 // The framed, CRC-checked packet transport of the bootloader. Commands are only
@@ -35,7 +35,8 @@ public:
     static constexpr std::size_t kReadRequest = 245;
     static constexpr int kDiscardLimit = 256;  // reports dropped at most by DiscardInput
     static constexpr int kRecordsPerPacket = 11;
-    // Code, records and CRC must survive escaping every byte: 2 + 2 * 499 = 1000.
+    // Code, records and CRC must survive escaping every byte: 2 + 2 * 499 = 1000,
+    // with room for the address record a repeat carries first.
     static constexpr std::size_t kMaxPacketWithCrc = (kBufferSize - 2) / 2;
 
     enum class TransmitState : std::uint32_t { Idle = 0, Waiting = 1 };
@@ -60,6 +61,15 @@ public:
     void DiscardInput();
     // Stops the pending command and forgets it: a late reply to it is ignored.
     void Forget();
+    // Before another reader takes the link: waits for what the last command still
+    // owes (a reply to each transmission that got none yet), at most `patience` ms
+    // after its last transmission, and drops it. A routes-mode marker among it is
+    // reported as usual. The mode probe's repeats are answered this way too.
+    void SettleOwedReplies(std::uint32_t patience);
+    // Transmissions of the last command that no reply has answered yet.
+    int owedReplies() const { return Transmissions - Answers; }
+    // Whole frames of the last command written so far.
+    int transmissions() const { return Transmissions; }
 
     // Read access for the session and for tests.
     const std::uint8_t* transmitBuffer() const { return TransmitBuffer.data(); }
@@ -74,6 +84,7 @@ public:
 
 private:
     std::size_t appendRecords(std::size_t length);
+    bool isRoutesModeMarker(std::size_t count) const;
     std::uint16_t nextRecord();
 
     DeviceLink& link_;
@@ -104,4 +115,15 @@ private:
     std::size_t ProgrammedRecords = 0;
     // The frame in TransmitBuffer has not been written yet.
     bool FreshFrame = false;
+    int Transmissions = 0;  // of the last command
+    int Answers = 0;        // replies or markers seen since it was queued
+    std::uint32_t LastTransmission = 0;
+    // The router keeps the address base of the last address record it took: a
+    // Program packet written again must first set the base that was in force
+    // when it was first written, or its records land elsewhere. Its repeats go
+    // out from ResendBuffer, which carries that record first.
+    AddressBase RunBase;  // in force after the last packet built
+    std::array<std::uint8_t, kBufferSize> ResendPacket{};
+    std::array<std::uint8_t, kBufferSize> ResendBuffer{};
+    std::uint16_t ResendLength = 0;
 };

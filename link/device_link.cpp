@@ -15,13 +15,14 @@ void DeviceLink::close()
     port_.reset();
 }
 
-void DeviceLink::write(const std::uint8_t* report)
+bool DeviceLink::write(const std::uint8_t* report)
 {
     if (!port_)
-        return;
-    port_->write(report);
+        return false;
+    const int written = port_->write(report);
     if (trace_)
         trace_->report(Trace::Direction::Out, report, kReportSize);
+    return written >= 0;
 }
 
 int DeviceLink::read(std::uint8_t* buffer, std::size_t length, int milliseconds)

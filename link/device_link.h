@@ -16,8 +16,9 @@ public:
     // Whether the router is attached, without opening it.
     bool routerPresent() { return backend_.isPresent(kRouterVendorId, kRouterProductId); }
 
-    // Writes one kReportSize-byte report; the result is deliberately not looked at by callers.
-    void write(const std::uint8_t* report);
+    // Writes one kReportSize-byte report. False when the link is empty or the
+    // device refused it: the router has gone away.
+    bool write(const std::uint8_t* report);
     // Non-blocking, or waiting up to `milliseconds` for a report; see HidPort.
     // Negative when the link is empty.
     int read(std::uint8_t* buffer, std::size_t length, int milliseconds = 0);

@@ -44,12 +44,34 @@ void SimRouter::pushReport(const std::vector<std::uint8_t>& data, int delayReads
 
 void SimRouter::queue(std::vector<std::uint8_t> report, int delayReads)
 {
+    if (clock && faults.duplicateAfterMs > 0) {
+        Pending copy{report, 0};
+        copy.timed = true;
+        copy.readyAt = clock->now() + faults.replyDelayMs + faults.duplicateAfterMs;
+        insertTimed(std::move(copy));
+    }
     Pending pending{std::move(report), delayReads};
     if (clock && faults.replyDelayMs > 0) {
         pending.timed = true;
         pending.readyAt = clock->now() + faults.replyDelayMs;
+        insertTimed(std::move(pending));
+        return;
     }
     replies_.push_back(std::move(pending));
+}
+
+// Reports reach the host in the order the router sends them: a timed one goes
+// behind every report due no later than it.
+void SimRouter::insertTimed(Pending pending)
+{
+    auto at = replies_.end();
+    while (at != replies_.begin()) {
+        const Pending& before = *(at - 1);
+        if (!before.timed || static_cast<std::int32_t>(pending.readyAt - before.readyAt) >= 0)
+            break;
+        --at;
+    }
+    replies_.insert(at, std::move(pending));
 }
 
 bool SimRouter::restarting() const
@@ -63,6 +85,10 @@ bool SimRouter::answering()
         return false;
     if (faults.answersLeft > 0)
         --faults.answersLeft;
+    if (faults.unplugAfter == 0)
+        return false;
+    if (faults.unplugAfter > 0 && --faults.unplugAfter == 0)
+        unplugged_ = true;  // this reply still went out
     return true;
 }
 
@@ -177,11 +203,15 @@ void SimRouter::bootPacket(const std::uint8_t* packet, std::size_t length)
         break;
     case 2:
         std::fill(flash.begin(), flash.end(), 0xFF);
-        segmentBase_ = linearBase_ = 0;
+        base_ = AddressBase{};
         replyFrame({2});
         break;
     case 3:
         program(packet + 1, length - 1);
+        if (faults.loseProgramAck == static_cast<int>(programRecords.size()) - 1) {
+            faults.loseProgramAck = -1;
+            break;
+        }
         replyFrame({3});
         break;
     case 4: {
@@ -212,6 +242,8 @@ void SimRouter::bootPacket(const std::uint8_t* packet, std::size_t length)
     }
 }
 
+// Each data byte goes to its physical address, where the router has flash there;
+// the first 4 KiB of program flash included, which Verify never covers.
 void SimRouter::program(const std::uint8_t* records, std::size_t length)
 {
     std::size_t i = 0;
@@ -222,27 +254,21 @@ void SimRouter::program(const std::uint8_t* records, std::size_t length)
         if (i + 5 + n > length)
             break;
         const std::uint8_t* r = records + i;
-        const std::uint8_t type = r[3];
-        if (type == 0) {
-            const std::uint32_t address = (static_cast<std::uint32_t>(r[1]) << 8 | r[2]) + linearBase_ + segmentBase_;
-            const std::uint32_t offset = address >= kBootFlashBase ? address - kBootFlashBase + kBootFlashImageOffset
-                                                                   : address - kProgramFlashBase;
-            if (offset >= kFirstImageOffset && static_cast<std::uint64_t>(offset) + n <= flash.size()) {
-                std::copy_n(r + 4, n, flash.begin() + offset);
-                if (faults.corruptProgram && n > 0) {
-                    flash[offset] ^= 0x01;
+        if (r[3] == 0) {
+            const std::uint32_t address = (static_cast<std::uint32_t>(r[1]) << 8 | r[2]) + base_.base();
+            for (std::uint32_t k = 0; k < n; ++k) {
+                const std::uint64_t at = static_cast<std::uint64_t>(address) + k;
+                const FlashWindow window = flashWindowOf(at);
+                if (window == FlashWindow::None)
+                    continue;
+                flash[flashOffsetOf(at)] = r[4 + k];
+                if (faults.corruptProgram && window != FlashWindow::Reserved) {
+                    flash[flashOffsetOf(at)] ^= 0x01;
                     faults.corruptProgram = false;
                 }
             }
-        } else if (type == 2 && n >= 2) {
-            segmentBase_ = 16u * (r[4] * 256u + r[5]);
-            linearBase_ = 0;
-        } else if (type == 4 && n >= 2) {
-            linearBase_ = static_cast<std::uint32_t>(r[4]) << 24 | static_cast<std::uint32_t>(r[5]) << 16;
-            segmentBase_ = 0;
-        } else {
-            segmentBase_ = linearBase_ = 0;
         }
+        base_.apply(r[3], r + 4, n);
         i += 5u + n;
     }
 }

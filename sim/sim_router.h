@@ -1,6 +1,8 @@
 #pragma once
 #include "config/config_image.h"
+#include "firmware/flash_map.h"
 #include "link/clock.h"
+#include "link/boot_commands.h"
 #include "link/boot_frame.h"
 #include "link/hid_port.h"
 
@@ -25,7 +27,10 @@ struct SimFaults {
     bool badCrc = false;           // bootloader replies carry a wrong CRC
     int splitReplyAt = 0;          // put only this many bytes of a bootloader reply in its first report
     bool doubleReply = false;      // two copies of a bootloader reply in one report
-    bool corruptProgram = false;   // flip a bit of the first data byte it programs
+    bool corruptProgram = false;   // flip a bit of the first data byte it programs where Verify looks
+    std::uint32_t duplicateAfterMs = 0;  // every reply comes a second time this long after the first (needs `clock`)
+    int unplugAfter = -1;          // pulled out of USB right after this many more replies (-1: never)
+    int loseProgramAck = -1;       // the acknowledgement of this Program packet (0 = the first) is lost, once
 };
 
 // A router that answers exactly as the real one must: the routing firmware's
@@ -89,6 +94,7 @@ private:
         bool timed = false;
     };
     void queue(std::vector<std::uint8_t> report, int delayReads);
+    void insertTimed(Pending pending);
     int takeReady(std::uint8_t* buffer, std::size_t length);
     std::deque<Pending> replies_;
     bool unplugged_ = false;
@@ -97,8 +103,7 @@ private:
     unsigned generation_ = 0;
     std::array<std::uint8_t, 1024> frameBuffer_{};
     BootFrameReceiver receiver_{frameBuffer_.data(), 1000};
-    std::uint32_t segmentBase_ = 0;
-    std::uint32_t linearBase_ = 0;
+    AddressBase base_;
 };
 
 class SimBackend final : public HidBackend {

@@ -387,3 +387,78 @@ TEST(QorvctlProgram, HelpListsEachCommandsOwnOptions)
     ASSERT_TRUE(process.waitForFinished(30000));
     EXPECT_EQ(process.exitCode(), 2);
 }
+
+// show and diff read a configuration as strictly as send: anything but 4096
+// bytes is refused, never shown half made up.
+TEST_F(CliTest, ShowAndDiffRefuseFilesThatAreNotAConfiguration)
+{
+    const QString good = path(QStringLiteral("good.qorv"));
+    writeImageFile(good, sampleConfiguration());
+    for (int size : {0, 100, 4095, 4097}) {
+        SCOPED_TRACE(size);
+        QFile bad(path(QStringLiteral("bad.qorv")));
+        ASSERT_TRUE(bad.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QByteArray bytes(reinterpret_cast<const char*>(sampleConfiguration().rawBytes()), kImageSize);
+        bytes.resize(size, '\0');
+        bad.write(bytes);
+        bad.close();
+        EXPECT_EQ(Commands::show(bad.fileName(), false, out.stream(), err.stream()), kExitFile);
+        EXPECT_EQ(Commands::diff(good, bad.fileName(), out.stream(), err.stream()), kExitFile);
+        EXPECT_EQ(Commands::diff(bad.fileName(), good, out.stream(), err.stream()), kExitFile);
+    }
+    EXPECT_TRUE(err.text().contains(QStringLiteral("holds 4097 bytes; a configuration is exactly 4096 bytes")));
+    EXPECT_FALSE(out.text().contains(QStringLiteral("identical")));
+}
+
+// Every refusal of a firmware file says why, before anything is erased.
+TEST_F(CliTest, UpdateSaysWhyAFileIsRefused)
+{
+    router.mode = SimRouter::Mode::Update;
+    const std::vector<std::string> lines = {linearRecord(0x1D00), hexRecord(0, 0x1000, ramp(16)), hexRecord(1, 0, {})};
+    struct Case {
+        QString file;
+        QString reason;
+    };
+    const std::array<Case, 3> cases = {{
+        {writeFirmware(dir, QStringLiteral("sig.hex"), lines, "\n", "QORV-Marbeno soft"),
+         QStringLiteral("its first line must begin with \"QORV-Marbeno Soft\"")},
+        {writeFirmware(dir, QStringLiteral("cr.hex"), lines, "\r"), QStringLiteral("the lines end in CR alone")},
+        {writeFirmware(dir, QStringLiteral("overlap.hex"), {linearRecord(0x1D00), hexRecord(0, 0x1000, ramp(16)),
+                                                            hexRecord(0, 0x1008, ramp(2, 0x90)), hexRecord(1, 0, {})}),
+         QStringLiteral("Line 4: writes other data over bytes an earlier record wrote")},
+    }};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reason.toStdString());
+        router.bootCommands.clear();
+        EXPECT_EQ(Commands::update(c.file, access()), kExitFile);
+        EXPECT_TRUE(err.text().contains(c.reason)) << err.text().toStdString();
+        EXPECT_EQ(std::count(router.bootCommands.begin(), router.bootCommands.end(), 2), 0);
+    }
+}
+
+// An update that verified and started the firmware, whose router never came
+// back, exits with its own code; one whose router was pulled out names what the
+// flash holds.
+TEST_F(CliTest, UpdateEndingsHaveTheirOwnExitCodes)
+{
+    router.mode = SimRouter::Mode::Update;
+    router.clock = &clock;
+    router.restartMilliseconds = 30000;
+    EXPECT_EQ(Commands::update(firmware(10), access()), kExitNotBack);
+    EXPECT_TRUE(err.text().contains(QStringLiteral("has not come back")));
+
+    clock.advance(30000);  // the router is back from that restart
+    router.mode = SimRouter::Mode::Update;
+    router.restartMilliseconds = 0;
+    router.faults.unplugAfter = 4;  // Version, Erase, two Program packets
+    EXPECT_EQ(Commands::update(firmware(40), access()), kExitNoRouter);
+    EXPECT_TRUE(err.text().contains(QStringLiteral("Update stopped: the QORV was disconnected. The flash was erased; "
+                                                   "the router waits in its bootloader: run the update again.")))
+        << err.text().toStdString();
+
+    router.plugIn();
+    router.faults.unplugAfter = -1;
+    router.faults.answersLeft = 2;  // Version, Erase
+    EXPECT_EQ(Commands::update(firmware(40), access()), kExitNoAnswer);
+    EXPECT_TRUE(err.text().contains(QStringLiteral("(the Program got no answer)"))) << err.text().toStdString();
+}

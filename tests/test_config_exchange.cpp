@@ -143,14 +143,16 @@ TEST_F(ExchangeTest, SlowRepliesLandAtTheirOwnOffsets)
 }
 
 // What is already waiting when a transfer starts (a routes-mode marker, a reply
-// nobody read) is dropped, not taken for the first reply.
+// nobody read) is dropped, not taken for the first reply; the receive that saw
+// it reads the image a second time to confirm it.
 TEST_F(ExchangeTest, InputWaitingBeforeARequestIsNotItsReply)
 {
     router.bytesPerReply = 32;
     router.pushReport({0x03, 0xAA, 0x55, 0xAA});
     ASSERT_TRUE(exchange.receiveImage(image.data()));
     EXPECT_TRUE(sameAsRouter());
-    EXPECT_EQ(router.written.size(), 128u);
+    EXPECT_EQ(exchange.imageReads(), 2);
+    EXPECT_EQ(router.written.size(), 2 * 128u);
 
     router.pushReport({0x02, 0x20, 0x00});  // an old acknowledgement of the first block
     router.faults.refuseWriteAt = 0;
@@ -194,7 +196,7 @@ TEST_F(ExchangeTest, ReportsThatAreNotRepliesArePassedOverWhileWaiting)
     router.pushReport({0x00, 0xAA, 0xAA}, 1);
     ASSERT_TRUE(exchange.receiveImage(image.data()));
     EXPECT_TRUE(sameAsRouter());
-    EXPECT_EQ(router.written.size(), 66u) << "no request repeated";
+    EXPECT_EQ(router.written.size(), 2 * 66u) << "no request repeated; the image read once more to confirm it";
 
     router.written.clear();
     router.pushReport({0x01, 0x20, 0x00}, 1);
@@ -278,4 +280,135 @@ TEST(ExchangeSession, SlowRouterNeverLeavesAShiftedImage)
     QFile last(session.lastConfigPath());
     ASSERT_TRUE(last.open(QIODevice::ReadOnly));
     EXPECT_EQ(last.readAll(), QByteArray(reinterpret_cast<const char*>(router.image.rawBytes()), kImageSize));
+}
+
+// A router that sends every reply twice, the copy arriving later, perhaps after
+// the next request went out. Read replies carry no offset: the receive either
+// ends with the router's exact image or fails; the send always ends with the
+// router holding the image (its acknowledgements carry the offset).
+TEST_F(ExchangeTest, RepliesDeliveredTwiceNeverShiftTheImage)
+{
+    struct Case {
+        std::uint32_t latency;  // of every reply
+        std::uint32_t copyAfter;
+    };
+    const std::array<Case, 9> cases = {{
+        {0, 1}, {0, 30}, {0, 150}, {2, 1}, {2, 5}, {2, 60}, {20, 10}, {20, 45}, {20, 300},
+    }};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.latency << " ms a reply, copy " << c.copyAfter << " ms later");
+        router.faults.replyDelayMs = c.latency;
+        router.faults.duplicateAfterMs = c.copyAfter;
+        clock.advance(2000);  // what the last case left in flight is long gone
+        link.read(image.data(), image.size(), 2000);
+        image.fill(0xEE);
+        if (exchange.receiveImage(image.data()))
+            EXPECT_TRUE(sameAsRouter());
+        else
+            EXPECT_EQ(exchange.outcome(), ConfigExchange::Outcome::Unconfirmed);
+        EXPECT_EQ(exchange.outcome(), ConfigExchange::Outcome::Done) << "a router that answers is read in the end";
+
+        for (std::size_t i = 0; i < kImageSize; ++i)
+            image[i] = static_cast<std::uint8_t>(i * 11 + c.copyAfter);
+        clock.advance(2000);
+        ASSERT_TRUE(exchange.sendImage(image.data()));
+        EXPECT_TRUE(sameAsRouter());
+    }
+}
+
+// A prompt, honest router is read once, with exactly the requests of one read.
+TEST_F(ExchangeTest, HonestRouterIsReadOnce)
+{
+    ASSERT_TRUE(exchange.receiveImage(image.data()));
+    EXPECT_TRUE(sameAsRouter());
+    EXPECT_EQ(exchange.imageReads(), 1);
+    EXPECT_EQ(router.written.size(), 66u);
+}
+
+// A router pulled out in the middle of a transfer: it ends at once, without
+// the failures' repeats, and says why.
+TEST_F(ExchangeTest, UnplugEndsATransferAtOnce)
+{
+    for (bool receive : {true, false}) {
+        SCOPED_TRACE(receive ? "receive" : "send");
+        router.plugIn();
+        link.close();
+        ASSERT_TRUE(link.open());
+        router.written.clear();
+        router.faults.unplugAfter = 10;
+        EXPECT_FALSE(receive ? exchange.receiveImage(image.data()) : exchange.sendImage(image.data()));
+        EXPECT_EQ(exchange.outcome(), ConfigExchange::Outcome::LinkLost);
+        EXPECT_EQ(router.written.size(), 10u) << "nothing repeated to a router that is gone";
+    }
+}
+
+// The mode probe of a slow router is repeated; the answer to the repeat arrives
+// while the user already asked for the configuration. It never becomes image
+// bytes: what is kept is the router's image, read once.
+TEST(ExchangeSession, SlowProbeAnswerNeverReachesTheReceive)
+{
+    QTemporaryDir folder;
+    SimRouter router;
+    router.image = ConfigImage::empty();
+    SimBackend backend(router);
+    FakeClock clock;
+    router.clock = &clock;
+    router.wait = [&](std::uint32_t ms) { clock.advance(ms); };
+    router.faults.replyDelayMs = 450;  // busy at first: the Version frame goes out twice
+    RecordingView view;
+    Session session(backend, clock, view);
+    session.useWorkFolder(folder.path());
+    session.connect();
+    while (session.status().mode != RouterStatus::Mode::Routes) {
+        session.tick();
+        clock.advance(1);
+    }
+    ASSERT_EQ(router.bootCommands.size(), 0u);  // routes mode: frames are answered with the marker
+    router.faults.replyDelayMs = 0;
+    router.written.clear();
+    ASSERT_TRUE(session.receiveConfiguration());
+    EXPECT_EQ(session.image(), router.image);
+    EXPECT_EQ(router.written.size(), 66u) << "read once: the marker was taken before the exchange";
+    QFile last(session.lastConfigPath());
+    ASSERT_TRUE(last.open(QIODevice::ReadOnly));
+    EXPECT_EQ(last.readAll(), QByteArray(reinterpret_cast<const char*>(router.image.rawBytes()), kImageSize));
+}
+
+// Unplugged during a transfer: one "QORV desconectado", the link closed, the
+// image and "last.qorv" untouched, and a send says the router may hold half.
+TEST(ExchangeSession, UnplugDuringATransferIsSaidOnceAndKeepsTheImage)
+{
+    QTemporaryDir folder;
+    SimRouter router;
+    SimBackend backend(router);
+    FakeClock clock;
+    RecordingView view;
+    Session session(backend, clock, view);
+    session.useWorkFolder(folder.path());
+    session.watchForRouter(true);
+    const ConfigImage before = ConfigImage::empty();
+    session.setImage(before);
+
+    for (bool receive : {true, false}) {
+        SCOPED_TRACE(receive ? "receive" : "send");
+        router.plugIn();
+        ASSERT_TRUE(session.ConnectDevice());
+        view.log.clear();
+        router.written.clear();
+        router.faults.unplugAfter = 20;
+        EXPECT_FALSE(receive ? session.receiveConfiguration() : session.sendConfiguration());
+        EXPECT_EQ(router.written.size(), 20u) << "nothing repeated to a router that is gone";
+        for (int i = 0; i < 20; ++i) {
+            session.tick();
+            clock.advance(1);
+        }
+        EXPECT_FALSE(session.isOpen());
+        EXPECT_EQ(session.image(), before);
+        EXPECT_FALSE(QFile::exists(session.lastConfigPath()));
+        std::vector<Msg> expected = {Msg::Offline};
+        if (!receive)
+            expected.push_back(Msg::ConfigPartlyWritten);
+        EXPECT_EQ(view.ids(), expected);
+        EXPECT_FALSE(view.enabled(Button::Recibir));
+    }
 }

@@ -257,7 +257,27 @@ TEST_F(HexManagerTest, FirmwareCheckVerdicts)
         {"signature only", file(sig, {}), FirmwareProblem::NoEndRecord, 0},
         {"signature of 19 characters", file(sig + "v2", {ext, data, eof}), FirmwareProblem::SignatureLineTooLong, 1},
         {"signature of 20 characters", file(sig + " v2", {ext, data, eof}), FirmwareProblem::SignatureLineTooLong, 1},
-        {"CR-only line ends", file(sig, {ext, data, eof}, "\r"), FirmwareProblem::SignatureLineTooLong, 1},
+        {"CR-only line ends", file(sig, {ext, data, eof}, "\r"), FirmwareProblem::CrOnlyLineEnds, 1},
+        // Where every byte lands, as the router lays it out.
+        {"the same bytes written twice", file(sig, {ext, data, data, eof}), FirmwareProblem::None, 0},
+        {"other data over written bytes", file(sig, {ext, data, hexRecord(0, 0x100F, ramp(4, 0x80)), eof}), FirmwareProblem::Overlap, 4},
+        {"type 04 with no data bytes", file(sig, {":00000004FC", data, eof}), FirmwareProblem::RecordLength, 2},
+        {"type 04 with one data byte", file(sig, {hexRecord(4, 0, {0x1D}), data, eof}), FirmwareProblem::RecordLength, 2},
+        {"type 02 with three data bytes", file(sig, {hexRecord(2, 0, {0, 0, 0}), eof}), FirmwareProblem::RecordLength, 2},
+        {"type 05 with two data bytes", file(sig, {ext, data, hexRecord(5, 0, {0, 0}), eof}), FirmwareProblem::RecordLength, 4},
+        {"end record with data", file(sig, {ext, data, hexRecord(1, 0, {0})}), FirmwareProblem::RecordLength, 4},
+        {"unknown record type", file(sig, {ext, data, hexRecord(6, 0, {}), eof}), FirmwareProblem::UnknownType, 4},
+        {"across 0x1D001000", file(sig, {ext, hexRecord(0, 0x0FF8, ramp(16)), eof}), FirmwareProblem::Straddles, 3},
+        {"across the end of program flash", file(sig, {linearRecord(0x1D01), hexRecord(0, 0xFFF8, ramp(16)), eof}),
+         FirmwareProblem::Straddles, 3},
+        {"across the end of the boot window", file(sig, {ext, data, linearRecord(0x1FC0), hexRecord(0, 0x0BF8, ramp(16)), eof}),
+         FirmwareProblem::Straddles, 5},
+        {"into the boot window from below", file(sig, {ext, data, linearRecord(0x1FBF), hexRecord(0, 0xFFF8, ramp(16)), eof}),
+         FirmwareProblem::Straddles, 5},
+        {"just past program flash, read as boot flash", file(sig, {ext, data, linearRecord(0x1D02), hexRecord(0, 0x0100, ramp(16)), eof}),
+         FirmwareProblem::OutsideFlash, 5},
+        {"ends exactly at the boot window's end", file(sig, {ext, data, linearRecord(0x1FC0), hexRecord(0, 0x0BF0, ramp(16)), eof}),
+         FirmwareProblem::None, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -278,7 +298,7 @@ TEST_F(HexManagerTest, DataOutsideTheWindowsIsCountedNotRefused)
     // Configuration words below 0x1000 and past the boot window travel but are not verified.
     ASSERT_TRUE(hex.OpenHexData("QORV-Marbeno Soft\n" + linearRecord(0x1D00) + "\n" + hexRecord(0, 0x0800, ramp(8)) + "\n"
                                 + hexRecord(0, 0x1000, ramp(16)) + "\n" + linearRecord(0x1FC0) + "\n"
-                                + hexRecord(0, 0x0BFC, ramp(8)) + "\n" + hexRecord(1, 0, {}) + "\n"));
+                                + hexRecord(0, 0x0C00, ramp(8)) + "\n" + hexRecord(1, 0, {}) + "\n"));
     const FirmwareCheck check = hex.Check();
     ASSERT_TRUE(check.ok());
     EXPECT_EQ(check.range.outsideBytes, 16u);

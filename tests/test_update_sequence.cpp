@@ -205,8 +205,8 @@ TEST_F(UpdateTest, FileThatGivesNoRecordStopsTheUpdate)
     view.log.clear();
     session.startUpdate();
     tick(200);
-    EXPECT_EQ(view.ids(), (std::vector<Msg>{Msg::Erasing, Msg::Erased, Msg::UpdateStopped}));
-    EXPECT_EQ(view.log.back().a, static_cast<int>(UpdateStop::NoRecord));
+    EXPECT_EQ(view.ids(), (std::vector<Msg>{Msg::Erasing, Msg::Erased, Msg::UpdateStopped, Msg::FlashLeftErased}));
+    EXPECT_EQ(view.log[2].a, static_cast<int>(UpdateStop::NoRecord));
     EXPECT_EQ(session.mode(), SessionMode::Idle);
     EXPECT_FALSE(session.status().updateRunning);
     EXPECT_TRUE(view.enabled(Button::HexFile));
@@ -267,9 +267,10 @@ TEST_F(UpdateTest, RouterThatStopsAnsweringStopsTheUpdate)
         tick();
         ++ticks;
     }
-    ASSERT_FALSE(view.log.empty());
-    EXPECT_EQ(view.ids().back(), Msg::UpdateStopped);
-    EXPECT_EQ(view.log.back().a, static_cast<int>(UpdateStop::NoAnswer));
+    ASSERT_GE(view.log.size(), 2u);
+    EXPECT_EQ(view.ids().back(), Msg::FlashLeftErased);
+    EXPECT_EQ(view.log[view.log.size() - 2].id, Msg::UpdateStopped);
+    EXPECT_EQ(view.log[view.log.size() - 2].a, static_cast<int>(UpdateStop::NoAnswer));
     EXPECT_LT(ticks, 3 * 500 + 100) << "three Program attempts, 500 ms apart";
     EXPECT_TRUE(view.enabled(Button::HexFile));
     EXPECT_TRUE(view.enabled(Button::Todo));
@@ -280,7 +281,7 @@ TEST_F(UpdateTest, RouterThatStopsAnsweringStopsTheUpdate)
     router.pushReport(bootFrame({2}));
     tick(600);
     EXPECT_EQ(router.bootPackets.size(), packets);
-    EXPECT_EQ(view.ids().back(), Msg::UpdateStopped);
+    EXPECT_EQ(view.ids().back(), Msg::FlashLeftErased);
 }
 
 // Replies of an earlier update left waiting, or arriving late, must not stand in
@@ -372,4 +373,94 @@ TEST_F(UpdateTest, LongRecordsNeverOverflowThePacket)
     EXPECT_GT(router.programRecords.size(), 2u);
     for (int i = 0; i < 12; ++i)
         EXPECT_EQ(router.flash[0x1000 + 255 * i + 254], i % 2 ? 0xF0 : 0x10) << i;
+}
+
+// A Program packet that carries an address record in its middle loses its
+// acknowledgement and is sent again. The router keeps the base of the last
+// address record it took, so the repeat must first set the base the packet
+// started under: the flash ends equal to the file's image and the update ends.
+TEST_F(UpdateTest, RepeatedPacketLandsWhereItsFirstSendingDid)
+{
+    tick(3);
+    // 15 records under base 0x1D01, then base 0x1D00 and 20 records: the second
+    // packet (records 11 to 21) starts under 0x1D01 and switches in its middle.
+    // Sent again under 0x1D00, its first records would land at 0x1D0020A0.
+    std::vector<std::string> lines = {linearRecord(0x1D01)};
+    for (int i = 0; i < 15; ++i)
+        lines.push_back(hexRecord(0, static_cast<std::uint16_t>(0x2000 + 16 * i), ramp(16, static_cast<std::uint8_t>(i))));
+    lines.push_back(linearRecord(0x1D00));
+    for (int i = 0; i < 20; ++i)
+        lines.push_back(hexRecord(0, static_cast<std::uint16_t>(0x1000 + 16 * i), ramp(16, static_cast<std::uint8_t>(0x40 + i))));
+    lines.push_back(hexRecord(1, 0, {}));
+    const QString path = writeFirmware(dir, QStringLiteral("two-bases.hex"), lines);
+
+    for (int lost : {0, 1}) {
+        SCOPED_TRACE(lost);
+        choose(path);
+        ASSERT_TRUE(view.enabled(Button::Todo));
+        router.faults.loseProgramAck = lost;
+        router.programRecords.clear();
+        view.log.clear();
+        session.startUpdate();
+        for (int i = 0; i < 20000 && session.mode() != SessionMode::Idle; ++i)
+            tick();
+        EXPECT_EQ(router.programRecords.size(), 5u) << "four packets, one of them twice";
+        // The router's flash against the file, at literal addresses 0x1D012000 and 0x1D001000.
+        EXPECT_EQ(router.flash[0x12000], 0x00);
+        EXPECT_EQ(router.flash[0x12000 + 16 * 14 + 15], 14 + 15);
+        EXPECT_EQ(router.flash[0x1000], 0x40);
+        EXPECT_EQ(router.flash[0x1000 + 16 * 19 + 15], 0x40 + 19 + 15);
+        EXPECT_EQ(router.flash[0x2000 + 16 * 10], 0xFF) << "no record of the repeat under the wrong base";
+        EXPECT_TRUE(std::equal(router.flash.begin() + 0x1000, router.flash.end(), session.firmwareFile().flashImage() + 0x1000));
+        const std::vector<Msg> ids = view.ids();
+        EXPECT_NE(std::find(ids.begin(), ids.end(), Msg::VerifyComplete), ids.end());
+        EXPECT_NE(std::find(ids.begin(), ids.end(), Msg::Updated), ids.end());
+        // Back to the bootloader for the next round.
+        router.mode = SimRouter::Mode::Update;
+        session.connect();
+        tick(3);
+    }
+}
+
+// A router pulled out during an update stops it at once, and the log says what
+// the router holds: untouched before the Erase went out, erased after.
+TEST_F(UpdateTest, UnpluggedRouterStopsTheUpdateAtOnce)
+{
+    struct Case {
+        const char* name;
+        int ticksBeforeUnplug;  // after "Actualizar"
+        Msg holds;
+    };
+    const std::array<Case, 3> cases = {{
+        {"before the Erase went out", 0, Msg::FirmwareUntouched},
+        {"after the Erase went out", 1, Msg::FlashLeftErased},
+        {"while programming", 30, Msg::FlashLeftErased},
+    }};
+    const QString path = firmware(60);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        router.plugIn();
+        router.mode = SimRouter::Mode::Update;
+        router.faults.replyDelayMs = 0;
+        router.clock = &clock;
+        router.faults.replyDelayMs = 5;  // a router that takes a few ms for each reply
+        session.connect();
+        tick(20);
+        choose(path);
+        ASSERT_TRUE(view.enabled(Button::Todo));
+        view.log.clear();
+        session.startUpdate();
+        tick(c.ticksBeforeUnplug);
+        router.unplug();
+        tick(3);
+        const std::vector<Msg> ids = view.ids();
+        ASSERT_GE(ids.size(), 3u);
+        EXPECT_EQ(ids[ids.size() - 3], Msg::UpdateStopped);
+        EXPECT_EQ(view.log[ids.size() - 3].a, static_cast<int>(UpdateStop::RouterGone));
+        EXPECT_EQ(ids[ids.size() - 2], c.holds);
+        EXPECT_EQ(ids.back(), Msg::Offline);
+        EXPECT_EQ(session.mode(), SessionMode::Idle);
+        EXPECT_FALSE(session.isOpen());
+        EXPECT_EQ(session.status().flashErased, c.holds == Msg::FlashLeftErased);
+    }
 }

@@ -35,6 +35,10 @@ enum class Msg {
     FirmwareProblem,   // a = FirmwareProblem, b = line (0: none); follows HexFileRefused
     UpdateStopped,     // a = UpdateStop
     RouteTableFull,
+    FlashLeftErased,     // after UpdateStopped, when the Erase had gone out
+    FirmwareUntouched,   // after UpdateStopped, when it had not
+    ConfigPartlyWritten, // after a send that did not finish
+    ReceiveUnconfirmed,  // two reads of the configuration did not agree
 };
 
 struct LogMessage {

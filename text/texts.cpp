@@ -46,7 +46,7 @@ constexpr std::array<Entry, 29> kTexts = {{
 static_assert(kTexts.size() == static_cast<std::size_t>(Text::QuitTitle) + 1, "one entry per Text");
 
 // Indexed by Msg. %1 and %2 are filled per message below.
-constexpr std::array<Entry, 23> kMessages = {{
+constexpr std::array<Entry, 27> kMessages = {{
     {nullptr, {"QORV CONECTADO", "QORV CONNECTED"}},
     {nullptr, {"QORV desconectado", "QORV offline"}},
     {nullptr, {"QORV en modo rutas", "QORV in routes mode"}},
@@ -70,11 +70,17 @@ constexpr std::array<Entry, 23> kMessages = {{
     {nullptr, {"%1", "%1"}},  // the text comes from kFirmwareProblems
     {nullptr, {"%1", "%1"}},  // the text comes from kUpdateStops
     {nullptr, {"Tabla de rutas llena: no cabe otra ruta", "Route table full: no room for another route"}},
+    {nullptr, {"La flash quedó borrada; el QORV espera en su cargador: repite la actualización",
+               "The flash was erased; the router waits in its bootloader: run the update again"}},
+    {nullptr, {"El firmware del QORV no se ha tocado", "The router's firmware was not touched"}},
+    {nullptr, {"La configuración del QORV puede haber quedado escrita a medias", "The configuration may be partly written"}},
+    {nullptr, {"No se pudo confirmar la configuración recibida: las lecturas no coinciden; no se ha guardado nada",
+               "The received configuration could not be confirmed: the reads disagree; nothing was kept"}},
 }};
-static_assert(kMessages.size() == static_cast<std::size_t>(Msg::RouteTableFull) + 1, "one entry per Msg");
+static_assert(kMessages.size() == static_cast<std::size_t>(Msg::ReceiveUnconfirmed) + 1, "one entry per Msg");
 
 // Indexed by FirmwareProblem; %1 is the line number.
-constexpr std::array<Entry, 10> kFirmwareProblems = {{
+constexpr std::array<Entry, 16> kFirmwareProblems = {{
     {nullptr, {"", ""}},
     {nullptr, {"Línea 1: la primera línea tiene más de 18 caracteres.", "Line 1: the first line is longer than 18 characters."}},
     {nullptr, {"Línea %1: un carácter que no es un dígito hexadecimal.", "Line %1: a character that is not a hexadecimal digit."}},
@@ -85,16 +91,23 @@ constexpr std::array<Entry, 10> kFirmwareProblems = {{
     {nullptr, {"Línea %1: no es un registro y le siguen más registros.", "Line %1: not a record, and more records follow it."}},
     {nullptr, {"Falta el registro de fin de archivo (tipo 01): el archivo parece cortado.", "No end-of-file record (type 01): the file seems cut short."}},
     {nullptr, {"Ningún dato llega a la flash que se verifica: no habría nada que verificar.", "No data reaches the flash that is verified: there would be nothing to verify."}},
+    {nullptr, {"Línea 1: las líneas terminan solo con CR; guarde el archivo con finales LF o CR LF.", "Line 1: the lines end in CR alone; save the file with LF or CR LF line ends."}},
+    {nullptr, {"Línea %1: el número de bytes no corresponde al tipo de registro.", "Line %1: the byte count is wrong for the record's type."}},
+    {nullptr, {"Línea %1: tipo de registro desconocido.", "Line %1: an unknown record type."}},
+    {nullptr, {"Línea %1: escribe otros datos sobre bytes que ya escribió un registro anterior.", "Line %1: writes other data over bytes an earlier record wrote."}},
+    {nullptr, {"Línea %1: el registro cruza el borde de una ventana de la flash.", "Line %1: the record runs across the edge of a flash window."}},
+    {nullptr, {"Línea %1: datos fuera de la flash del QORV que se verificarían como flash de arranque.", "Line %1: data outside the router's flash that would be verified as boot flash."}},
 }};
-static_assert(kFirmwareProblems.size() == static_cast<std::size_t>(FirmwareProblem::NoData) + 1,
+static_assert(kFirmwareProblems.size() == static_cast<std::size_t>(FirmwareProblem::OutsideFlash) + 1,
               "one entry per FirmwareProblem");
 
 // Indexed by UpdateStop.
-constexpr std::array<Entry, 2> kUpdateStops = {{
+constexpr std::array<Entry, 3> kUpdateStops = {{
     {nullptr, {"Actualización detenida: el QORV no responde", "Update stopped: the QORV does not answer"}},
     {nullptr, {"Actualización detenida: el archivo no dio ningún registro", "Update stopped: the file gave no record"}},
+    {nullptr, {"Actualización detenida: el QORV se ha desconectado", "Update stopped: the QORV was disconnected"}},
 }};
-static_assert(kUpdateStops.size() == static_cast<std::size_t>(UpdateStop::NoRecord) + 1, "one entry per UpdateStop");
+static_assert(kUpdateStops.size() == static_cast<std::size_t>(UpdateStop::RouterGone) + 1, "one entry per UpdateStop");
 
 template <typename Table>
 const Entry& row(const Table& table, int index)
