@@ -5,6 +5,9 @@
 
 #include <QDir>
 
+#include <algorithm>
+#include <cstdint>
+
 Session::Session(HidBackend& backend, MillisecondClock& clock, SessionView& view, Trace* trace)
     : view_(view), clock_(clock), link_(backend, trace), boot_(link_, clock, *this, hex_), update_(boot_, hex_, *this)
 {
@@ -419,9 +422,21 @@ bool Session::sendConfiguration()
     return true;
 }
 
-void Session::openConfiguration(const QString& path)
+bool Session::openConfiguration(const QString& path)
 {
-    readImageFile(path, image_);
+    const qint64 size = imageFileSize(path);
+    ConfigImage read;
+    if (size < 0 || readImageFile(path, read) < 0) {
+        view_.appendLog({Msg::UnableToOpen, QDir::toNativeSeparators(path)});
+        return false;
+    }
+    if (size != static_cast<qint64>(kImageSize)) {
+        view_.appendLog({Msg::WrongConfigSize, static_cast<int>(std::min<qint64>(size, INT32_MAX)), 0,
+                         QDir::toNativeSeparators(path)});
+        return false;
+    }
+    image_ = read;
+    return true;
 }
 
 bool Session::saveConfiguration(const QString& path)

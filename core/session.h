@@ -73,7 +73,9 @@ public:
     using ExchangeProgress = std::function<void(std::size_t done)>;
     ConfigExchange::Outcome readRouterImage(ConfigImage& image, const ExchangeProgress& progress = {});
     ConfigExchange::Outcome writeRouterImage(const ConfigImage& image, const ExchangeProgress& progress = {});
-    void openConfiguration(const QString& path);  // the caller rebuilds the grids
+    // Only a file of exactly one image replaces it; anything else is logged and
+    // changes nothing. The caller rebuilds the grids.
+    bool openConfiguration(const QString& path);
     bool saveConfiguration(const QString& path);
 
     // Settings.

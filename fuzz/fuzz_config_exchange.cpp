@@ -1,6 +1,7 @@
 // The configuration exchange against a router whose timing and manners the
 // fuzzer chooses: it answers every request truthfully, but late, twice, not at
-// all, with a wrong acknowledgement, cut short or after junk and markers. A
+// all, with a wrong acknowledgement, cut short, a copy much later, or after junk
+// and markers. A
 // receive may end "received" only with the router's image; a send only when the
 // router stored every block; every exchange ends within a bounded number of reads.
 #include "config/config_exchange.h"
@@ -79,6 +80,14 @@ public:
         push(reply, ready);
         if ((manner & 7) == 5)  // answered twice
             push(reply, ready);
+        if ((manner & 7) == 7) {
+            // Answered twice, the copy later; or followed by the routing firmware's marker.
+            const std::uint8_t later = next();
+            if (later & 1)
+                push({0x03, 0xAA, 0x55, 0xAA}, ready + (later >> 1));
+            else
+                push(reply, ready + (later >> 1) * 4u);
+        }
     }
 
     int read(std::uint8_t* buffer, std::size_t length, int milliseconds)
@@ -142,9 +151,13 @@ private:
     ScriptedRouter& router_;
 };
 
-// 128 blocks, five tries each, every wait its reads plus its timed reads, and the
-// drain of late replies: far more than any exchange that ends may take.
-constexpr long kReadBound = 4096L * 5 * (ConfigExchange::kWaitReads + 2 * ConfigExchange::kWaitMilliseconds + 8);
+// 128 blocks (or 4096 one-byte replies), five tries each, every wait its reads
+// plus its timed reads, the drain of late replies and the settling after each
+// reply, for each of the reads a receive in doubt makes: far more than any
+// exchange that ends may take.
+constexpr long kReadBound = ConfigExchange::kMaxImageReads
+    * (4096L * 5 * (ConfigExchange::kWaitReads + 2 * ConfigExchange::kWaitMilliseconds + 8)
+       + 4096L * (ConfigExchange::kDiscardLimit + 2));
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)

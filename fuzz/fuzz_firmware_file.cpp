@@ -4,7 +4,10 @@
 #include "fuzz_support.h"
 #include "link/boot_loader.h"
 #include "link/clock.h"
+#include "link/crc16.h"
 #include "link/device_link.h"
+
+#include <vector>
 
 #include <array>
 #include <cstdint>
@@ -48,6 +51,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(check.range.start % 4 == 0 && check.range.length % 4 == 0);
     FUZZ_CHECK(static_cast<std::uint64_t>(check.range.start) + check.range.length <= kFlashImageSize);
     Oracle oracle;
+    // The router's flash as a correct router programs it: every byte at its
+    // physical address, where there is flash, the last write winning.
+    static std::vector<std::uint8_t> routerFlash(kFlashImageSize);
+    std::fill(routerFlash.begin(), routerFlash.end(), 0xFF);
     std::array<std::uint8_t, kMaxRecordBytes> record{};
     std::uint32_t records = 0;
     FUZZ_CHECK(hex.Rewind());
@@ -63,6 +70,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 FUZZ_CHECK(offset >= check.range.start && offset + record[0] <= check.range.start + check.range.length);
             else
                 oracle.outside += record[0];
+            for (std::uint32_t i = 0; i < record[0]; ++i) {
+                const std::uint64_t at = static_cast<std::uint64_t>(address) + i;
+                std::int64_t physical = -1;
+                if (at >= 0x1D000000u && at < 0x1D020000u)
+                    physical = static_cast<std::int64_t>(at - 0x1D000000u);
+                else if (at >= 0x1FC00000u && at < 0x1FC00C00u)
+                    physical = static_cast<std::int64_t>(at - 0x1FC00000u + 0x20000u);
+                if (physical < 0)
+                    continue;
+                routerFlash[static_cast<std::size_t>(physical)] = record[4 + i];
+                // Every byte programmed past the first 4 KiB is one that Verify checks.
+                if (physical >= 0x1000)
+                    FUZZ_CHECK(physical >= check.range.start && physical < check.range.start + check.range.length);
+            }
         } else if (type == 2) {
             oracle.segment = 16u * (record[4] * 256u + record[5]);
             oracle.linear = 0;
@@ -75,6 +96,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     FUZZ_CHECK(records == check.records);
     FUZZ_CHECK(oracle.outside == check.range.outsideBytes);
+    // A file the check accepts verifies on a correct router.
+    FUZZ_CHECK(Crc16(routerFlash.data() + check.range.start, check.range.length) == check.range.crc);
 
     // The packets of a programming run: each fits its buffers, together they carry every record.
     listener.recordsUsedUp = false;

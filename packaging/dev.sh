@@ -14,7 +14,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 cd "$here"
 
-base=(build-essential cmake pkg-config qt6-base-dev libhidapi-dev libgtest-dev libgmock-dev fonts-wine)
+base=(build-essential cmake pkg-config qt6-base-dev qt6-translations-l10n libhidapi-dev libgtest-dev libgmock-dev fonts-wine)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then
@@ -101,6 +101,7 @@ case "$cmd" in
         build build-bench -DQORV_BENCHMARKS=ON -DQORV_TESTS=OFF
         QT_QPA_PLATFORM=offscreen build-bench/bench/qorv-bench-grids
         build-bench/bench/qorv-bench-firmware
+        build-bench/bench/qorv-bench-exchange
         bash packaging/idle-cpu.sh build-bench/qorv-config 10 routes
         bash packaging/idle-cpu.sh build-bench/qorv-config 10 none ;;
     fuzz)

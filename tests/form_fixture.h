@@ -36,9 +36,10 @@ public:
         colorInitials.push_back(initial);
         return take(colorAnswers);
     }
-    bool askYesNo(QWidget*, const QString& title, const QString& text) override
+    bool askYesNo(QWidget*, const QString& title, const QString& text, DefaultAnswer answer) override
     {
         questions.push_back({title, text});
+        defaults.push_back(answer);
         return !yesNo.empty() && take(yesNo).value_or(false);
     }
     void showError(QWidget*, const QString& text) override { errors.push_back(text); }
@@ -51,6 +52,7 @@ public:
     std::vector<QString> folders;
     std::vector<QColor> colorInitials;
     std::vector<std::pair<QString, QString>> questions;
+    std::vector<DefaultAnswer> defaults;
     std::vector<QString> errors;
 
 private:

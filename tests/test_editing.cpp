@@ -1,6 +1,7 @@
 #include "form_fixture.h"
 #include "text/texts.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QMenuBar>
 #include <QPushButton>
@@ -149,31 +150,81 @@ TEST_F(EditTest, ModifiedMarkAndTheCloseQuestion)
     EXPECT_TRUE(closed.isAccepted());
 }
 
-TEST_F(EditTest, KeyboardMovesAndToggles)
+// Keyboard only, from the window's first control, as a user without a mouse:
+// Tab enters each grid with a current cell, the arrows move it, Space and Enter
+// act on it, Tab leaves it again, and every control comes in the designed order.
+TEST_F(EditTest, KeyboardOnlyFromTheFirstControl)
 {
     startWith(keysAndSynth());
+    tick(3);
     form->show();
-    QTableView* sg = form->SG;
-    sg->setFocus();
-    sg->setCurrentIndex(cell(sg, 5, 4));
-    QTest::keyClick(sg, Qt::Key_Right);
-    EXPECT_EQ(sg->currentIndex(), cell(sg, 6, 4));
-    QTest::keyClick(sg, Qt::Key_Space);
-    EXPECT_EQ(text(form->matrixModel(), 6, 4), QStringLiteral("X"));
-    QTest::keyClick(sg, Qt::Key_Return);
-    EXPECT_TRUE(text(form->matrixModel(), 6, 4).isEmpty());
-    EXPECT_EQ(form->matrixModel().index(4, 6).data(Qt::AccessibleDescriptionRole).toString(),
-              QString::fromUtf8("Keys In 2 → Synth Out 2: inactiva"));
-    EXPECT_EQ(form->matrixModel().index(3, 5).data(Qt::AccessibleDescriptionRole).toString(),
-              QString::fromUtf8("Keys In 1 → Synth Out 1: activa"));
+    QApplication::setActiveWindow(form.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    form->botonConectar->setFocus(Qt::ActiveWindowFocusReason);  // where the window opens
+    const auto press = [](int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(QApplication::focusWidget(), static_cast<Qt::Key>(key), modifiers);
+    };
 
-    // The device table: Enter on a colour cell opens the colour dialog.
-    QTableView* sgn = form->SGN;
-    sgn->setFocus();
-    sgn->setCurrentIndex(cell(sgn, 4, 2));
+    // The device table: first body cell, then the colour of Synth.
+    press(Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), form->SGN);
+    EXPECT_EQ(form->SGN->currentIndex(), cell(form->SGN, 0, 1));
+    press(Qt::Key_Down);
+    press(Qt::Key_End);
+    press(Qt::Key_Left);
+    EXPECT_EQ(form->SGN->currentIndex(), cell(form->SGN, DeviceTableModel::kColorColumn, 2));
     dialogs.colorAnswers.push_back(QColor(1, 2, 3));
-    QTest::keyClick(sgn, Qt::Key_Enter);
+    press(Qt::Key_Enter);
     EXPECT_EQ(form->session().colors()[1], 0x030201u);
+
+    // The matrix: MIDI In → MIDI Out first, then Keys In 2 → Synth Out 2.
+    press(Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), form->SG);
+    EXPECT_EQ(form->SG->currentIndex(), cell(form->SG, 2, 2));
+    // The current cell is framed, also where it holds a route (MIDI thru is on).
+    const QImage shot = form->SG->viewport()->grab().toImage();
+    const QRect current = form->SG->visualRect(form->SG->currentIndex());
+    EXPECT_EQ(shot.pixelColor(current.left() + 2, current.center().y()), QColor(0xFF, 0xD8, 0x00));
+    press(Qt::Key_Down);
+    press(Qt::Key_Down);
+    for (int i = 0; i < 4; ++i)
+        press(Qt::Key_Right);
+    EXPECT_EQ(form->SG->currentIndex(), cell(form->SG, 6, 4));
+    press(Qt::Key_Space);
+    EXPECT_TRUE(form->matrixModel().cell(4, 6).on);
+    press(Qt::Key_Return);
+    EXPECT_FALSE(form->matrixModel().cell(4, 6).on);
+    press(Qt::Key_Space);
+
+    // Out of the matrix, through the log, to the buttons: Enviar sends the route.
+    const std::vector<QWidget*> rest = {form->Memo1, form->botonFVer, form->botonAbrir, form->botonEnviar};
+    for (QWidget* next : rest) {
+        press(Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), next) << next->objectName().toStdString();
+    }
+    press(Qt::Key_Space);
+    EXPECT_EQ(logLines().back(), QString::fromUtf8("Configuración enviada"));
+    ConfigImage expected = keysAndSynth();
+    expected.toggleRoute(0, 1, 1, 1);  // Keys In 2 → Synth Out 2
+    EXPECT_EQ(router.image, expected);
+    press(Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), form->botonGuardar);
+    press(Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), form->botonRecibir);
+    press(Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), form->botonConectar) << "round to the first control";
+
+    // Back into the device table, which keeps its cell: remove Keys with the wastebasket.
+    press(Qt::Key_Tab);
+    EXPECT_EQ(form->SGN->currentIndex(), cell(form->SGN, DeviceTableModel::kColorColumn, 2));
+    press(Qt::Key_Up);
+    press(Qt::Key_End);
+    dialogs.yesNo.push_back(true);
+    press(Qt::Key_Space);
+    EXPECT_EQ(form->deviceModel().rowCount(), 2);
+    EXPECT_EQ(form->deviceModel().cell(1, 1).text, QStringLiteral("Synth"));
+    press(Qt::Key_Tab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), form->botonConectar) << "Shift+Tab leaves the grid backwards";
 }
 
 // Offline, the window connects by itself when the router is plugged in; a router

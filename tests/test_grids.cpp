@@ -1,5 +1,9 @@
 #include "form_fixture.h"
 
+#include <QApplication>
+#include <QHeaderView>
+#include <QScrollBar>
+
 #include <QTest>
 
 #include <array>
@@ -237,8 +241,23 @@ TEST_F(FormTest, LargestConfigurationBuildsTheWholeMatrix)
 {
     startWith(largestConfiguration());
     EXPECT_EQ(form->matrixModel().rowCount(), 259);
-    EXPECT_EQ(form->SG->width(), static_cast<int>(257 * 31.5 + 204));
     EXPECT_EQ(form->deviceModel().rowCount(), 33);
+    // Far larger than the window: both grids stay inside it, 8 pixels from its
+    // edges, and scroll over their whole content.
+    form->show();
+    const QRect client = form->clientArea()->rect();
+    EXPECT_EQ(form->SG->geometry().right() + 1, client.width() - 8);
+    EXPECT_EQ(form->SG->geometry().bottom() + 1, client.height() - 8);
+    EXPECT_EQ(form->SGN->geometry().bottom() + 1, client.height() - 8);
+    EXPECT_EQ(form->SG->horizontalHeader()->length(), 155 + 47 + 257 * 31);
+    EXPECT_EQ(form->SGN->verticalHeader()->length(), 33 * 25);
+    EXPECT_TRUE(form->SG->horizontalScrollBar()->isVisible());
+    EXPECT_TRUE(form->SGN->verticalScrollBar()->isVisible());
+    // A larger window shows more of them.
+    const int narrower = form->SG->width();
+    form->resize(form->width() + 200, form->height() + 100);
+    QApplication::processEvents();
+    EXPECT_EQ(form->SG->width(), narrower + 200);
     form->SGClick(cell(form->SG, 4, 3));
     EXPECT_EQ(text(form->matrixModel(), 4, 3), QStringLiteral("X"));
     // The route table is full: a pair without an entry cannot be added, and the log says so.

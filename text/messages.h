@@ -39,6 +39,8 @@ enum class Msg {
     FirmwareUntouched,   // after UpdateStopped, when it had not
     ConfigPartlyWritten, // after a send that did not finish
     ReceiveUnconfirmed,  // two reads of the configuration did not agree
+    UnableToOpen,        // text = file name
+    WrongConfigSize,     // text = file name, a = its size
 };
 
 struct LogMessage {

@@ -11,7 +11,7 @@ struct Entry {
 };
 
 // Indexed by Text.
-constexpr std::array<Entry, 29> kTexts = {{
+constexpr std::array<Entry, 34> kTexts = {{
     {"Conectar", {"Conectar", "Connect"}},
     {"Versión actual", {"Versión actual", "Current version"}},
     {"Archivo HEX", {"Archivo Hex", "Hex File"}},
@@ -42,11 +42,16 @@ constexpr std::array<Entry, 29> kTexts = {{
     {nullptr, {"La configuración en pantalla no se ha enviado ni guardado. ¿Salir y perder los cambios?",
                "The configuration on screen has not been sent or saved. Quit and lose the changes?"}},
     {nullptr, {"Cambios sin enviar", "Unsent changes"}},
+    {"Matriz de rutas", {"Matriz de rutas", "Routing matrix"}},
+    {"Dispositivos", {"Dispositivos", "Devices"}},
+    {"Registro", {"Registro", "Log"}},
+    {nullptr, {"Color de %1", "Color of %1"}},
+    {nullptr, {"Eliminar %1", "Remove %1"}},
 }};
-static_assert(kTexts.size() == static_cast<std::size_t>(Text::QuitTitle) + 1, "one entry per Text");
+static_assert(kTexts.size() == static_cast<std::size_t>(Text::RemoveOf) + 1, "one entry per Text");
 
 // Indexed by Msg. %1 and %2 are filled per message below.
-constexpr std::array<Entry, 27> kMessages = {{
+constexpr std::array<Entry, 29> kMessages = {{
     {nullptr, {"QORV CONECTADO", "QORV CONNECTED"}},
     {nullptr, {"QORV desconectado", "QORV offline"}},
     {nullptr, {"QORV en modo rutas", "QORV in routes mode"}},
@@ -76,8 +81,11 @@ constexpr std::array<Entry, 27> kMessages = {{
     {nullptr, {"La configuración del QORV puede haber quedado escrita a medias", "The configuration may be partly written"}},
     {nullptr, {"No se pudo confirmar la configuración recibida: las lecturas no coinciden; no se ha guardado nada",
                "The received configuration could not be confirmed: the reads disagree; nothing was kept"}},
+    {nullptr, {"No se pudo abrir %1", "Unable to open %1"}},
+    {nullptr, {"%1 tiene %2 bytes; una configuración tiene exactamente 4096: no se ha abierto",
+               "%1 holds %2 bytes; a configuration is exactly 4096: it was not opened"}},
 }};
-static_assert(kMessages.size() == static_cast<std::size_t>(Msg::ReceiveUnconfirmed) + 1, "one entry per Msg");
+static_assert(kMessages.size() == static_cast<std::size_t>(Msg::WrongConfigSize) + 1, "one entry per Msg");
 
 // Indexed by FirmwareProblem; %1 is the line number.
 constexpr std::array<Entry, 16> kFirmwareProblems = {{
@@ -145,7 +153,10 @@ QString messageText(const LogMessage& message, UiLanguage language)
     case Msg::HexFileRefused:
     case Msg::UnableToSave:
     case Msg::UnableToWrite:
+    case Msg::UnableToOpen:
         return pattern.arg(message.text);
+    case Msg::WrongConfigSize:
+        return pattern.arg(message.text).arg(message.a);
     case Msg::FirmwareProblem: {
         const QString problem = pick(row(kFirmwareProblems, message.a), language);
         return problem.contains(QLatin1String("%1")) ? problem.arg(message.b) : problem;

@@ -39,6 +39,12 @@ enum class Text {
     RouteOff,
     QuitQuestion,
     QuitTitle,
+    // Names for assistive technology.
+    NameMatrix,
+    NameDevices,
+    NameLog,
+    ColorOf,          // %1 = device name
+    RemoveOf,         // %1 = device name
 };
 
 // The languages the window offers, in menu order: adding one is an entry here,

@@ -38,9 +38,11 @@ std::optional<QColor> QtDialogs::pickColor(QWidget* parent, const QColor& initia
     return color;
 }
 
-bool QtDialogs::askYesNo(QWidget* parent, const QString& title, const QString& text)
+bool QtDialogs::askYesNo(QWidget* parent, const QString& title, const QString& text, DefaultAnswer answer)
 {
     QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(answer == DefaultAnswer::Yes ? QMessageBox::Yes : QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }
 

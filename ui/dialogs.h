@@ -6,6 +6,9 @@
 
 class QWidget;
 
+// Which answer Enter gives to a yes/no question.
+enum class DefaultAnswer { Yes, No };
+
 // Every modal question the window asks goes through here, so tests can answer them.
 class Dialogs {
 public:
@@ -14,7 +17,7 @@ public:
     virtual std::optional<QString> openFile(QWidget* parent, const QString& filter, const QString& folder) = 0;
     virtual std::optional<QString> saveFile(QWidget* parent, const QString& folder) = 0;
     virtual std::optional<QColor> pickColor(QWidget* parent, const QColor& initial) = 0;
-    virtual bool askYesNo(QWidget* parent, const QString& title, const QString& text) = 0;
+    virtual bool askYesNo(QWidget* parent, const QString& title, const QString& text, DefaultAnswer answer) = 0;
     virtual void showError(QWidget* parent, const QString& text) = 0;
 };
 
@@ -23,7 +26,7 @@ public:
     std::optional<QString> openFile(QWidget* parent, const QString& filter, const QString& folder) override;
     std::optional<QString> saveFile(QWidget* parent, const QString& folder) override;
     std::optional<QColor> pickColor(QWidget* parent, const QColor& initial) override;
-    bool askYesNo(QWidget* parent, const QString& title, const QString& text) override;
+    bool askYesNo(QWidget* parent, const QString& title, const QString& text, DefaultAnswer answer) override;
     void showError(QWidget* parent, const QString& text) override;
 };
 
@@ -33,7 +36,7 @@ public:
     std::optional<QString> openFile(QWidget*, const QString&, const QString&) override { return std::nullopt; }
     std::optional<QString> saveFile(QWidget*, const QString&) override { return std::nullopt; }
     std::optional<QColor> pickColor(QWidget*, const QColor&) override { return std::nullopt; }
-    bool askYesNo(QWidget*, const QString&, const QString&) override { return false; }
+    bool askYesNo(QWidget*, const QString&, const QString&, DefaultAnswer) override { return false; }
     void showError(QWidget*, const QString&) override {}
 };
 

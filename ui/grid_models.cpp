@@ -119,19 +119,40 @@ QVariant RoutingMatrixModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid())
         return {};
-    if (role == Qt::DisplayRole)
+    switch (role) {
+    case Qt::DisplayRole:
         return cell(index.row(), index.column()).text;
-    if (role == kRouteOnRole || role == Qt::AccessibleDescriptionRole) {
+    case Qt::ToolTipRole: {
+        // A long device name is clipped in its cell.
+        const MatrixCell c = cell(index.row(), index.column());
+        return c.kind == MatrixCell::Kind::DeviceName ? QVariant(c.text) : QVariant();
+    }
+    case Qt::AccessibleTextRole:
+    case kRouteOnRole:
+    case Qt::AccessibleDescriptionRole: {
         const MatrixCell c = cell(index.row(), index.column());
         if (c.kind != MatrixCell::Kind::Route)
-            return {};
+            return role == Qt::AccessibleTextRole ? QVariant(c.text) : QVariant();
         if (role == kRouteOnRole)
             return c.on;
-        return QStringLiteral("%1 → %2: %3")
-            .arg(sourceName(c.route.source), destinationName(c.route.destination),
-                 uiText(c.on ? Text::RouteOn : Text::RouteOff, language_));
+        const QString route = QStringLiteral("%1 → %2").arg(sourceName(c.route.source), destinationName(c.route.destination));
+        if (role == Qt::AccessibleTextRole)
+            return route;
+        return QStringLiteral("%1: %2").arg(route, uiText(c.on ? Text::RouteOn : Text::RouteOff, language_));
     }
-    return {};
+    default:
+        return {};
+    }
+}
+
+// The source of each body row and the destination of each body column, for
+// assistive technology (the grid draws its own headers as cells).
+QVariant RoutingMatrixModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole || section < MatrixLayout::kRouterLine || section >= layout_.size())
+        return {};
+    const int endpoint = MatrixLayout::endpointAt(section);
+    return orientation == Qt::Vertical ? sourceName(endpoint) : destinationName(endpoint);
 }
 
 Qt::ItemFlags RoutingMatrixModel::flags(const QModelIndex& index) const
@@ -218,9 +239,32 @@ int DeviceTableModel::columnCount(const QModelIndex& parent) const
 
 QVariant DeviceTableModel::data(const QModelIndex& index, int role) const
 {
-    if (role == Qt::DisplayRole && index.isValid())
-        return cell(index.row(), index.column()).text;
-    return {};
+    if (!index.isValid())
+        return {};
+    const DeviceCell c = cell(index.row(), index.column());
+    switch (role) {
+    case Qt::DisplayRole:
+        return c.text;
+    case Qt::ToolTipRole:
+        return index.column() == kNameColumn && c.kind == DeviceCell::Kind::Text ? QVariant(c.text) : QVariant();
+    case Qt::AccessibleTextRole:
+        // The colour and wastebasket cells show no text: say what they do, for which device.
+        if (c.kind == DeviceCell::Kind::Color || c.kind == DeviceCell::Kind::Remove)
+            return uiText(c.kind == DeviceCell::Kind::Color ? Text::ColorOf : Text::RemoveOf, language_)
+                .arg(cell(index.row(), kNameColumn).text);
+        return c.text;
+    default:
+        return {};
+    }
+}
+
+QVariant DeviceTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole)
+        return {};
+    if (orientation == Qt::Horizontal)
+        return section >= 0 && section < kColumns ? QVariant(cell(0, section).text) : QVariant();
+    return slotAt(section) >= 0 ? QVariant(cell(section, kNameColumn).text) : QVariant();
 }
 
 Qt::ItemFlags DeviceTableModel::flags(const QModelIndex& index) const

@@ -76,6 +76,7 @@ public:
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
@@ -106,6 +107,7 @@ class DeviceTableModel : public GridModel {
     Q_OBJECT
 public:
     static constexpr int kColumns = 6;
+    static constexpr int kNameColumn = 1;
     static constexpr int kColorColumn = 4;
     static constexpr int kRemoveColumn = 5;
 
@@ -123,6 +125,7 @@ public:
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:

@@ -30,7 +30,26 @@ QColor slotColor(const ColorTable* colors, int slot)
         return {};
     return colorFromTable((*colors)[static_cast<std::size_t>(slot)]);
 }
+
+// The current cell of a focused grid: a frame that shows on any fill and mark.
+void paintFocusFrame(QPainter& painter, const QRect& rect)
+{
+    painter.save();
+    painter.setPen(QPen(Qt::black, 1));
+    painter.drawRect(rect.adjusted(0, 0, -1, -1));
+    painter.setPen(QPen(QColor(0xFF, 0xD8, 0x00), 2));
+    painter.drawRect(rect.adjusted(2, 2, -2, -2));
+    painter.restore();
+}
 } // namespace
+
+QColor textColorOn(const QColor& fill)
+{
+    if (!fill.isValid())
+        return Qt::white;
+    const int brightness = (299 * fill.red() + 587 * fill.green() + 114 * fill.blue()) / 1000;
+    return brightness > kLightFill ? QColor(Qt::black) : QColor(Qt::white);
+}
 
 void paintMatrixCell(QPainter& painter, const QRect& rect, const MatrixCell& cell, bool selected,
                      const MatrixPaintStyle& style)
@@ -56,7 +75,7 @@ void paintMatrixCell(QPainter& painter, const QRect& rect, const MatrixCell& cel
     painter.save();
     painter.setClipRect(rect);
     painter.setFont(style.font);
-    painter.setPen(Qt::white);
+    painter.setPen(textColorOn(fill));
     switch (cell.placement) {
     case MatrixCell::Text::Across:
         drawOpaqueText(painter, rect.topLeft() + QPoint(2, 2), cell.text, fill);
@@ -102,10 +121,14 @@ void MatrixDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
 {
     paintMatrixCell(*painter, option.rect, model_.cell(index.row(), index.column()),
                     option.state & QStyle::State_Selected, style_);
+    if (option.state & QStyle::State_HasFocus)
+        paintFocusFrame(*painter, option.rect);
 }
 
 void DeviceDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     paintDeviceCell(*painter, option.rect, model_.cell(index.row(), index.column()),
                     option.state & QStyle::State_Selected, style_);
+    if (option.state & QStyle::State_HasFocus)
+        paintFocusFrame(*painter, option.rect);
 }

@@ -11,6 +11,10 @@ class QPainter;
 
 QColor colorFromTable(std::uint32_t bbggrr);
 std::uint32_t colorToTable(const QColor& color);
+// Text on a device's colour: white, or black on a light colour, whose
+// perceived brightness (0..255) is above kLightFill.
+constexpr int kLightFill = 150;
+QColor textColorOn(const QColor& fill);
 
 namespace GridColors {
 inline const QColor kHeader{0x3B, 0x3B, 0x3B};

@@ -59,9 +59,13 @@ QTableView* makeGrid(QWidget* parent, QAbstractItemModel* model, QStyledItemDele
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->setSelectionMode(QAbstractItemView::SingleSelection);
     view->setSelectionBehavior(QAbstractItemView::SelectItems);
-    view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    view->setAutoScroll(false);
+    // Sized to its content where the window has room, so bars appear only for a
+    // configuration larger than that; the current cell is always scrolled into view.
+    view->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    view->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    view->setAutoScroll(true);
+    // Tab leaves the grid; the arrows, Home and End move inside it.
+    view->setTabKeyNavigation(false);
     view->setFrameShape(QFrame::NoFrame);
     view->setShowGrid(true);
     view->setWordWrap(false);
@@ -164,6 +168,7 @@ void TMainForm::buildControls()
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    Memo1->setTabChangesFocus(true);
     Memo1->setPlainText(FixedText::kLogFirstLine + QStringLiteral("\n\n"));
 
     Image1 = Pictures::routeMark();
@@ -181,6 +186,7 @@ void TMainForm::buildControls()
     SGN->verticalHeader()->setDefaultSectionSize(25);
     connect(SGN, &QTableView::clicked, this, &TMainForm::SGNClick);
     SGN->installEventFilter(this);
+    devicesDesigned_ = SGN->geometry();
 
     matrixModel_ = new RoutingMatrixModel(session_->image(), this);
     matrixPaint_.colors = &session_->colors();
@@ -194,6 +200,7 @@ void TMainForm::buildControls()
     SG->verticalHeader()->setDefaultSectionSize(31);
     connect(SG, &QTableView::clicked, this, &TMainForm::SGClick);
     SG->installEventFilter(this);
+    matrixDesigned_ = SG->geometry();
 
     connect(botonConectar, &QPushButton::clicked, this, &TMainForm::botonConectarClick);
     connect(botonFVer, &QPushButton::clicked, this, &TMainForm::botonFVerClick);
@@ -239,6 +246,8 @@ void TMainForm::FormCreate()
     // English1Click; start-up still goes on to load, draw and connect.
     if (session_->storedLanguage() != 0)
         English1Click();
+    else
+        setAccessibleTexts(UiLanguage::Spanish);
     OpenDialog1.initialDir = QDir::currentPath();
     SaveDialog1.initialDir = QDir::currentPath();
     session_->loadLastConfiguration();
@@ -342,8 +351,7 @@ void TMainForm::botonAbrirClick()
     if (const auto chosen = options_.dialogs->openFile(this, OpenDialog1.filter, OpenDialog1.initialDir)) {
         OpenDialog1.fileName = *chosen;
         const ConfigImage before = session_->image();
-        session_->openConfiguration(*chosen);
-        if (session_->image() != before)
+        if (session_->openConfiguration(*chosen) && session_->image() != before)
             recordEdit(before, static_cast<int>(Text::UndoOpen), QFileInfo(*chosen).fileName());
     }
     RebuildGrids();
@@ -374,6 +382,17 @@ void TMainForm::setCaptions(UiLanguage language)
         languageItems_[i]->setText(uiText(kLanguages[i].menuCaption, language));
 }
 
+// What a screen reader calls the controls that show no text of their own.
+void TMainForm::setAccessibleTexts(UiLanguage language)
+{
+    SG->setAccessibleName(uiText(Text::NameMatrix, language));
+    SGN->setAccessibleName(uiText(Text::NameDevices, language));
+    Memo1->setAccessibleName(uiText(Text::NameLog, language));
+    LMDGroupBox1->setAccessibleName(FixedText::kFirmwareCaption.trimmed());
+    LMDGroupBox2->setAccessibleName(FixedText::kRoutesCaption.trimmed());
+    qtTexts_.use(language);
+}
+
 void TMainForm::Espaol1Click() { chooseLanguage(UiLanguage::Spanish); }
 void TMainForm::English1Click() { chooseLanguage(UiLanguage::English); }
 
@@ -382,6 +401,7 @@ void TMainForm::chooseLanguage(UiLanguage language)
     if (!session_->setLanguage(language))
         return;
     setCaptions(language);
+    setAccessibleTexts(language);
     deviceModel_->setLanguage(language);
     matrixModel_->setLanguage(language);
     for (int i = 0; i < undoStack_.count(); ++i)
@@ -402,7 +422,7 @@ void TMainForm::rebuildDeviceTable()
     const int widths[] = {63, 126, 69, 51, 39, 28};
     for (int column = 0; column < DeviceTableModel::kColumns; ++column)
         SGN->setColumnWidth(column, widths[column] + 1);
-    SGN->resize(SGN->width(), static_cast<int>(std::floor(deviceModel_->rowCount() * 26.5)));
+    placeGrids();
 }
 
 void TMainForm::rebuildMatrix()
@@ -412,8 +432,32 @@ void TMainForm::rebuildMatrix()
     SG->setColumnWidth(MatrixLayout::kPortLine, 47);
     SG->setRowHeight(MatrixLayout::kNameLine, 154);
     SG->setRowHeight(MatrixLayout::kPortLine, 48);
+    placeGrids();
+}
+
+// Each grid has its designed size for its content, as far as the window has
+// room for it; past that it scrolls, and a larger window shows more of it.
+void TMainForm::placeGrids()
+{
+    // Never smaller than a header and a line, however small the window is made.
+    constexpr int kLeast = 60;
+    // The client area as the window's size gives it, laid out or not yet.
+    const int menuHeight = menuBar()->isVisible() ? menuBar()->height() : menuBar()->sizeHint().height();
+    const QSize room(width(), height() - menuHeight);
+    const int margin = devicesDesigned_.left();
+    const int deviceHeight = static_cast<int>(std::floor(deviceModel_->rowCount() * 26.5));
+    SGN->resize(devicesDesigned_.width(),
+                std::min(deviceHeight, std::max(kLeast, room.height() - devicesDesigned_.top() - margin)));
     const int side = static_cast<int>(std::floor((matrixModel_->layout().size() - 2) * 31.5 + 204));
-    SG->resize(side, side);
+    SG->resize(std::min(side, std::max(kLeast, room.width() - matrixDesigned_.left() - margin)),
+               std::min(side, std::max(kLeast, room.height() - matrixDesigned_.top() - margin)));
+}
+
+void TMainForm::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    if (SG && SGN)
+        placeGrids();
 }
 
 void TMainForm::SGClick(const QModelIndex& index)
@@ -451,7 +495,7 @@ void TMainForm::SGNClick(const QModelIndex& index)
         const QString name = deviceModel_->text(1, index.row());
         const UiLanguage language = session_->language();
         if (!options_.dialogs->askYesNo(this, uiText(Text::RemoveTitle, language),
-                                        uiText(Text::RemoveQuestion, language).arg(name)))
+                                        uiText(Text::RemoveQuestion, language).arg(name), DefaultAnswer::Yes))
             return;
         const ConfigImage before = session_->image();
         session_->removeDevice(slot);
@@ -515,16 +559,31 @@ void TMainForm::closeEvent(QCloseEvent* event)
 {
     const UiLanguage language = session_->language();
     if (isWindowModified()
-        && !options_.dialogs->askYesNo(this, uiText(Text::QuitTitle, language), uiText(Text::QuitQuestion, language))) {
+        && !options_.dialogs->askYesNo(this, uiText(Text::QuitTitle, language), uiText(Text::QuitQuestion, language),
+                                       DefaultAnswer::No)) {
         event->ignore();
         return;
     }
     event->accept();
 }
 
+// A grid entered from the keyboard has a current cell at once: the last one used,
+// or its first body cell.
+void TMainForm::ensureCurrentCell(QTableView* view)
+{
+    if (view->currentIndex().isValid())
+        return;
+    const QModelIndex first = view == SG ? matrixModel_->index(MatrixLayout::kRouterLine, MatrixLayout::kRouterLine)
+                                         : deviceModel_->index(1, 0);
+    if (first.isValid())
+        view->selectionModel()->setCurrentIndex(first, QItemSelectionModel::ClearAndSelect);
+}
+
 // Space or Enter on the current cell acts as a click on it.
 bool TMainForm::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::FocusIn && (watched == SG || watched == SGN))
+        ensureCurrentCell(static_cast<QTableView*>(watched));
     if (event->type() == QEvent::KeyPress && (watched == SG || watched == SGN)) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) {

@@ -4,6 +4,7 @@
 #include "ui/dialogs.h"
 #include "ui/grid_models.h"
 #include "ui/grid_painting.h"
+#include "ui/qt_texts.h"
 
 #include <QImage>
 #include <QMainWindow>
@@ -123,6 +124,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -136,6 +138,9 @@ private:
     void setCaptions(UiLanguage language);
     void rebuildDeviceTable();
     void rebuildMatrix();
+    void placeGrids();
+    void ensureCurrentCell(QTableView* view);
+    void setAccessibleTexts(UiLanguage language);
     void chooseLanguage(UiLanguage language);
 
     MainFormOptions options_;
@@ -148,4 +153,7 @@ private:
     QUndoStack undoStack_;
     // What was last received, sent or saved: the screen differs from it, or not.
     ConfigImage baseline_;
+    QRect devicesDesigned_;
+    QRect matrixDesigned_;
+    QtTexts qtTexts_;
 };

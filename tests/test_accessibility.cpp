@@ -1,0 +1,195 @@
+// The window for every user: what a screen reader is told, Qt's own texts in the
+// user's language, the safe answer to the close question, files that are not a
+// configuration, and text that stays readable on any device colour.
+#include "form_fixture.h"
+#include "ui/grid_painting.h"
+#include "ui/group_box.h"
+
+#include <QAccessible>
+#include <QAccessibleTableInterface>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QPushButton>
+#include <QCoreApplication>
+#include <QPainter>
+
+#include <array>
+#include <cstdlib>
+
+namespace {
+ConfigImage keysAndSynth()
+{
+    ConfigImage image = ConfigImage::empty();
+    putDevice(image, 0, 0x0582, 0x0160, 1, 2, "Keys");
+    putDevice(image, 1, 0x1235, 0x0032, 2, 3, "Synth");
+    image.toggleRoute(0, 0, 1, 0);
+    return image;
+}
+
+QString accessibleText(QWidget* widget, QAccessible::Text kind = QAccessible::Name)
+{
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
+    return face ? face->text(kind) : QString();
+}
+
+QString cellText(QWidget* grid, int row, int column, QAccessible::Text kind = QAccessible::Name)
+{
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(grid);
+    if (!face || !face->tableInterface())
+        return QStringLiteral("<no table>");
+    QAccessibleInterface* cell = face->tableInterface()->cellAt(row, column);
+    return cell ? cell->text(kind) : QStringLiteral("<no cell>");
+}
+} // namespace
+
+TEST_F(FormTest, ScreenReaderNamesEveryPartInTheCurrentLanguage)
+{
+    startWith(keysAndSynth());
+    struct Expected {
+        QString matrix, devices, log, route, routeState, color, remove;
+    };
+    const std::array<Expected, 2> languages = {{
+        {QStringLiteral("Matriz de rutas"), QStringLiteral("Dispositivos"), QStringLiteral("Registro"),
+         QString::fromUtf8("Keys In 1 → Synth Out 1"), QString::fromUtf8("Keys In 1 → Synth Out 1: activa"),
+         QStringLiteral("Color de Keys"), QStringLiteral("Eliminar Synth")},
+        {QStringLiteral("Routing matrix"), QStringLiteral("Devices"), QStringLiteral("Log"),
+         QString::fromUtf8("Keys In 1 → Synth Out 1"), QString::fromUtf8("Keys In 1 → Synth Out 1: on"),
+         QStringLiteral("Color of Keys"), QStringLiteral("Remove Synth")},
+    }};
+    for (const Expected& e : languages) {
+        SCOPED_TRACE(e.matrix.toStdString());
+        EXPECT_EQ(accessibleText(form->SG), e.matrix);
+        EXPECT_EQ(accessibleText(form->SGN), e.devices);
+        EXPECT_EQ(accessibleText(form->Memo1), e.log);
+        EXPECT_EQ(accessibleText(form->LMDGroupBox1), QStringLiteral("Firmware"));
+        EXPECT_EQ(accessibleText(form->LMDGroupBox2), QString::fromUtf8("Configuración de rutas"));
+        EXPECT_EQ(accessibleText(form->botonRecibir).isEmpty(), false);
+        // Row 3 is Keys In 1, column 5 Synth Out 1.
+        EXPECT_EQ(cellText(form->SG, 3, 5), e.route);
+        EXPECT_EQ(cellText(form->SG, 3, 5, QAccessible::Description), e.routeState);
+        EXPECT_EQ(cellText(form->SG, 0, 3), QStringLiteral("Keys"));
+        EXPECT_EQ(cellText(form->SG, 1, 4), QStringLiteral("Out 2"));
+        EXPECT_EQ(cellText(form->SGN, 1, DeviceTableModel::kColorColumn), e.color);
+        EXPECT_EQ(cellText(form->SGN, 2, DeviceTableModel::kRemoveColumn), e.remove);
+        EXPECT_EQ(cellText(form->SGN, 2, DeviceTableModel::kNameColumn), QStringLiteral("Synth"));
+        // The headers the grids draw as cells are also the models' headers.
+        EXPECT_EQ(form->matrixModel().headerData(3, Qt::Vertical, Qt::DisplayRole).toString(), QStringLiteral("Keys In 1"));
+        EXPECT_EQ(form->matrixModel().headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("MIDI Out"));
+        EXPECT_EQ(form->deviceModel().headerData(2, Qt::Vertical, Qt::DisplayRole).toString(), QStringLiteral("Synth"));
+        form->English1Click();
+    }
+}
+
+// Qt's own buttons and dialogs speak the window's language, and switch with it.
+TEST_F(FormTest, QtsOwnTextsFollowTheLanguage)
+{
+    start();
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), QString::fromUtf8("&Sí"));
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancelar"));
+    form->English1Click();
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), QStringLiteral("&Yes"));
+    form->Espaol1Click();
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), QString::fromUtf8("&Sí"));
+}
+
+// Closing with changes not sent or saved asks, and Enter keeps the window.
+TEST_F(FormTest, CloseQuestionDefaultsToKeepingTheWindow)
+{
+    startWith(keysAndSynth());
+    form->SGClick(cell(form->SG, 5, 4));
+    QCloseEvent close;
+    QApplication::sendEvent(form.get(), &close);
+    ASSERT_EQ(dialogs.defaults.size(), 1u);
+    EXPECT_EQ(dialogs.defaults[0], DefaultAnswer::No);
+    EXPECT_FALSE(close.isAccepted());
+}
+
+// A file that is not a configuration says so in one line and changes nothing.
+TEST_F(FormTest, OpeningWhatIsNotAConfigurationChangesNothing)
+{
+    startWith(keysAndSynth());
+    const ConfigImage before = form->session().image();
+    struct Case {
+        const char* name;
+        int size;  // -1: no such file
+        QString line;
+    };
+    const QString file = QDir(home.path()).filePath(QStringLiteral("bad.qorv"));
+    const QString shown = QDir::toNativeSeparators(file);
+    const std::array<Case, 4> cases = {{
+        {"empty", 0, shown + QStringLiteral(" tiene 0 bytes; una configuración tiene exactamente 4096: no se ha abierto")},
+        {"short", 100, shown + QStringLiteral(" tiene 100 bytes; una configuración tiene exactamente 4096: no se ha abierto")},
+        {"long", 4097, shown + QStringLiteral(" tiene 4097 bytes; una configuración tiene exactamente 4096: no se ha abierto")},
+        {"unreadable", -1, QStringLiteral("No se pudo abrir ") + shown},
+    }};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(file);
+        if (c.size >= 0) {
+            QFile out(file);
+            ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+            out.write(QByteArray(c.size, '\x11'));
+        }
+        const int lines = static_cast<int>(logLines().size());
+        dialogs.openAnswers.push_back(file);
+        form->botonAbrirClick();
+        EXPECT_EQ(form->session().image(), before);
+        EXPECT_EQ(logLines().size(), lines + 1);
+        EXPECT_EQ(logLines().back(), QString::fromUtf8(c.line.toUtf8()));
+        EXPECT_FALSE(form->undoStack().canUndo());
+        EXPECT_FALSE(form->configurationModified());
+    }
+}
+
+// Names on a light device colour are drawn dark; on a dark one, light. A long
+// name that its cell clips is whole in its tooltip.
+TEST(GridPainting, TextStaysReadableOnAnyDeviceColour)
+{
+    struct Case {
+        std::uint32_t color;  // 0x00BBGGRR
+        QColor text;
+    };
+    const std::array<Case, 4> cases = {{
+        {0xF0F0F0, Qt::black}, {0x80FFFF, Qt::black}, {0x000000, Qt::white}, {0x2A4AE0, Qt::white},
+    }};
+    ColorTable colors{};
+    MatrixPaintStyle style;
+    style.colors = &colors;
+    QFont font;
+    font.setPixelSize(11);
+    style.font = font;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.color);
+        colors[0] = c.color;
+        MatrixCell name;
+        name.kind = MatrixCell::Kind::DeviceName;
+        name.placement = MatrixCell::Text::Name;
+        name.text = QStringLiteral("MMMM");
+        name.deviceSlot = 0;
+        QImage image(80, 31, QImage::Format_RGB32);
+        QPainter painter(&image);
+        paintMatrixCell(painter, image.rect(), name, false, style);
+        painter.end();
+        // Pixels near the expected text colour and far from the fill.
+        const int fill = colorFromTable(c.color).lightness();
+        const int text = c.text.lightness();
+        int textPixels = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const int l = image.pixelColor(x, y).lightness();
+                textPixels += std::abs(l - text) < 60 && std::abs(l - fill) > 60;
+            }
+        }
+        EXPECT_GT(textPixels, 20);
+    }
+
+    ConfigImage image = ConfigImage::empty();
+    putDevice(image, 0, 1, 1, 1, 1, "Drum Machine Deluxe");  // the longest name a slot holds
+    RoutingMatrixModel matrix(image);
+    matrix.rebuild();
+    EXPECT_EQ(matrix.index(3, 0).data(Qt::ToolTipRole).toString(), QStringLiteral("Drum Machine Deluxe"));
+    DeviceTableModel devices(image);
+    devices.rebuild();
+    EXPECT_EQ(devices.index(1, DeviceTableModel::kNameColumn).data(Qt::ToolTipRole).toString(),
+              QStringLiteral("Drum Machine Deluxe"));
+}
