@@ -126,10 +126,9 @@ case "$cmd" in
                  END {printf "%-16s %10d inputs, coverage %s edges\n", t, runs, cov}' "build-fuzz/$target.log"
         done ;;
     windows)
-        # The NSIS installer is a 32-bit program, so wine needs its 32-bit half.
-        dpkg --print-foreign-architectures | grep -qx i386 || as_root dpkg --add-architecture i386
+        # Programs, tests and installer are all 64-bit: wine's 64-bit half is enough.
         install_missing "${base[@]}" g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix \
-            wine wine64 wine32:i386 nsis ninja-build zip dpkg-dev xvfb xauth
+            wine wine64 nsis ninja-build zip dpkg-dev xvfb xauth
         bash packaging/windows/build.sh ;;
     *)
         echo "usage: $0 run|test|sanitize|package|bench|fuzz [SECONDS]|windows" >&2; exit 2 ;;

@@ -25,33 +25,47 @@ cache=$(dirname "$prefix")
 runtime=(/usr/lib/gcc/x86_64-w64-mingw32/*-posix /usr/x86_64-w64-mingw32/lib "$prefix/bin")
 version=$(sed -n 's/^project(QorvConfig VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 
+# Everything run under wine here is 64-bit: the programs, the tests and the
+# installer. The 64-bit loader is used directly, through a "wine" first in PATH
+# (the tests' emulator is "wine"): Debian's wrapper prefers the 32-bit loader
+# whenever wine32 is installed, and some machines cannot run 32-bit programs at all.
+wine64=/usr/lib/wine/wine64
+mkdir -p "$cache/bin"
+printf '#!/bin/sh\nexec %s "$@"\n' "$wine64" >"$cache/bin/wine"
+chmod +x "$cache/bin/wine"
+export PATH="$cache/bin:$PATH"
+export WINELOADER=$wine64
+export WINEARCH=win64
+
 # Its own wine prefix, with no offer to install Mono or Gecko.
 export WINEPREFIX=$cache/wine
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export QT_PLUGIN_PATH=Z:$prefix/plugins
 
-# A prefix is whole when both halves have their kernel32: the 64-bit one for the
-# programs and tests, the 32-bit one for the NSIS installer.
+# A prefix is whole when wineboot finished it (the mark is written only then)
+# and its kernel32 is there; anything else, a prefix of an older version of
+# this script included, is made again.
+whole_mark=$WINEPREFIX/.qorv-prefix-whole
 prefix_whole() {
-    [ -f "$WINEPREFIX/drive_c/windows/system32/kernel32.dll" ] \
-        && [ -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]
+    [ -f "$whole_mark" ] && [ -f "$WINEPREFIX/drive_c/windows/system32/kernel32.dll" ]
 }
 if ! prefix_whole; then
     [ -e "$WINEPREFIX" ] && echo "The wine prefix $WINEPREFIX is incomplete; making it again"
     echo "Making the wine prefix $WINEPREFIX"
     rm -rf "$WINEPREFIX"
-    # Made with nothing of the cross toolchain in wine's search path: its 64-bit
-    # DLLs there make wineboot fail and leave the 32-bit half empty.
+    # Made with nothing of the cross toolchain in wine's search path: its DLLs
+    # there make wineboot fail half way.
     status=0
-    env -u WINEPATH wineboot --init >"$cache/wineboot.log" 2>&1 || status=$?
+    env -u WINEPATH "$wine64" wineboot --init >"$cache/wineboot.log" 2>&1 || status=$?
     wineserver --wait || true
-    if ! prefix_whole; then
+    if [ "$status" -ne 0 ] || [ ! -f "$WINEPREFIX/drive_c/windows/system32/kernel32.dll" ]; then
         echo "build.sh: making the wine prefix $WINEPREFIX failed (wineboot exited $status; its output is in" \
              "$cache/wineboot.log); it was removed so that the next run makes it again" >&2
         rm -rf "$WINEPREFIX"
         exit 1
     fi
+    touch "$whole_mark"
 fi
 export WINEPATH
 WINEPATH=$(printf 'Z:%s;' "${runtime[@]}")
@@ -62,6 +76,14 @@ QORV_WINDOWS_PREFIX=$prefix cmake -S . -B build-windows -G Ninja \
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
     ${CI:+-DQORV_WERROR=ON} >/dev/null
 cmake --build build-windows
+
+# Qt's own texts in Spanish (the .qm files are the same on every system): beside
+# the programs and the tests, which look for a "translations" folder there.
+qt_translations=/usr/share/qt6/translations
+for folder in build-windows/translations build-windows/tests/translations; do
+    mkdir -p "$folder"
+    cp "$qt_translations"/qtbase_es.qm "$folder/"
+done
 
 echo "Running the tests under wine"
 QT_QPA_PLATFORM=offscreen ctest --test-dir build-windows --output-on-failure -j "$(nproc)"
@@ -75,6 +97,7 @@ cp "$prefix"/bin/Qt6{Core,Gui,Widgets}.dll "$prefix"/bin/libhidapi*.dll "$deploy
 cp "$prefix"/plugins/platforms/qwindows.dll "$deploy/platforms/"
 cp "$prefix"/plugins/styles/*.dll "$deploy/styles/" 2>/dev/null || true
 cp "$prefix"/plugins/imageformats/*.dll "$deploy/imageformats/" 2>/dev/null || true
+cp -r build-windows/translations "$deploy/"
 for dll in libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
     cp "$(ls "${runtime[0]}/$dll" "${runtime[1]}/$dll" 2>/dev/null | head -n 1)" "$deploy/"
 done

@@ -1,7 +1,8 @@
 ; The Windows installer: the two programs with Qt, hidapi and the compiler's
 ; runtime, the default configuration beside the program, a Start-menu entry and
 ; an uninstaller. makensis -DVERSION=x.y.z -DSOURCE=folder -DOUTFILE=setup.exe installer.nsi
-Unicode true
+; A 64-bit installer for 64-bit programs: it needs no 32-bit half of Windows (or of wine).
+Target amd64-unicode
 !include "MUI2.nsh"
 
 Name "QORV Config ${VERSION}"
