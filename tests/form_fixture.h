@@ -17,6 +17,16 @@
 #include <deque>
 #include <memory>
 
+// Two devices: Keys (2 ports), Synth (3 ports), and Keys In 1 → Synth Out 1.
+inline ConfigImage keysAndSynth()
+{
+    ConfigImage image = ConfigImage::empty();
+    putDevice(image, 0, 0x0582, 0x0160, 1, 2, "Keys");
+    putDevice(image, 1, 0x1235, 0x0032, 2, 3, "Synth");
+    image.toggleRoute(0, 0, 1, 0);
+    return image;
+}
+
 // Answers the window's dialogs from queues and remembers what was asked.
 class FakeDialogs : public Dialogs {
 public:

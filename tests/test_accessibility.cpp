@@ -17,15 +17,6 @@
 #include <cstdlib>
 
 namespace {
-ConfigImage keysAndSynth()
-{
-    ConfigImage image = ConfigImage::empty();
-    putDevice(image, 0, 0x0582, 0x0160, 1, 2, "Keys");
-    putDevice(image, 1, 0x1235, 0x0032, 2, 3, "Synth");
-    image.toggleRoute(0, 0, 1, 0);
-    return image;
-}
-
 QString accessibleText(QWidget* widget, QAccessible::Text kind = QAccessible::Name)
 {
     QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);

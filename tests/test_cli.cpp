@@ -320,16 +320,22 @@ TEST(CliPlatform, UdevRuleGrantsSeatAccessToTheRoutersHidNode)
         EXPECT_LT(name, QStringLiteral("73-seat-late.rules")) << name.toStdString();
 }
 
-// Help and version go to standard output, also where the program has no console
-// window of its own (a Windows process started from a shell under wine).
-TEST(QorvctlProgram, HelpAndVersionGoToStandardOutput)
+// The built program, beside the test programs' folder.
+QString qorvctlProgram()
 {
 #ifdef Q_OS_WIN
     const QString name = QStringLiteral("../qorvctl.exe");
 #else
     const QString name = QStringLiteral("../qorvctl");
 #endif
-    const QString program = QDir(QCoreApplication::applicationDirPath()).filePath(name);
+    return QDir(QCoreApplication::applicationDirPath()).filePath(name);
+}
+
+// Help and version go to standard output, also where the program has no console
+// window of its own (a Windows process started from a shell under wine).
+TEST(QorvctlProgram, HelpAndVersionGoToStandardOutput)
+{
+    const QString program = qorvctlProgram();
     struct Case {
         QStringList arguments;
         QString expected;
@@ -354,12 +360,7 @@ TEST(QorvctlProgram, HelpAndVersionGoToStandardOutput)
 // Each command's help lists only the options it takes, and no help line ends in a space.
 TEST(QorvctlProgram, HelpListsEachCommandsOwnOptions)
 {
-#ifdef Q_OS_WIN
-    const QString name = QStringLiteral("../qorvctl.exe");
-#else
-    const QString name = QStringLiteral("../qorvctl");
-#endif
-    const QString program = QDir(QCoreApplication::applicationDirPath()).filePath(name);
+    const QString program = qorvctlProgram();
     struct Case {
         QStringList arguments;
         bool json;

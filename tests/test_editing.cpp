@@ -11,16 +11,6 @@
 #include <array>
 
 namespace {
-// Two devices: Keys (2 ports), Synth (3 ports).
-ConfigImage keysAndSynth()
-{
-    ConfigImage image = ConfigImage::empty();
-    putDevice(image, 0, 0x0582, 0x0160, 1, 2, "Keys");
-    putDevice(image, 1, 0x1235, 0x0032, 2, 3, "Synth");
-    image.toggleRoute(0, 0, 1, 0);
-    return image;
-}
-
 class EditTest : public FormTest {
 protected:
     void SetUp() override
