@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QCoreApplication>
 #include <QPainter>
+#include <QTest>
 
 #include <array>
 #include <cstdlib>
@@ -183,4 +184,47 @@ TEST(GridPainting, TextStaysReadableOnAnyDeviceColour)
     devices.rebuild();
     EXPECT_EQ(devices.index(1, DeviceTableModel::kNameColumn).data(Qt::ToolTipRole).toString(),
               QStringLiteral("Drum Machine Deluxe"));
+}
+
+// The largest matrix answers at once: its children are the cells in view, any
+// other cell is built when asked for by row and column, and moving the current
+// cell announces that very cell.
+TEST_F(FormTest, LargestMatrixAnswersAScreenReaderAtOnce)
+{
+    startWith(largestConfiguration());
+    form->show();
+    QAccessibleInterface* matrix = QAccessible::queryAccessibleInterface(form->SG);
+    ASSERT_NE(matrix, nullptr);
+    ASSERT_NE(matrix->tableInterface(), nullptr);
+    EXPECT_EQ(matrix->tableInterface()->rowCount(), 259);
+    EXPECT_EQ(matrix->tableInterface()->columnCount(), 259);
+    const int children = matrix->childCount();
+    EXPECT_GT(children, 0);
+    EXPECT_LT(children, 400) << "only what is in view, not 67,081 cells";
+    for (int i = 0; i < children; ++i) {
+        QAccessibleInterface* cell = matrix->child(i);
+        ASSERT_NE(cell, nullptr);
+        EXPECT_EQ(matrix->indexOfChild(cell), i);
+        EXPECT_EQ(cell->role(), QAccessible::Cell);
+    }
+    QAccessibleInterface* far = matrix->tableInterface()->cellAt(258, 258);
+    ASSERT_NE(far, nullptr);
+    EXPECT_EQ(far->text(QAccessible::Name), QString::fromUtf8("Device 32 In 8 → Device 32 Out 8"));
+    EXPECT_EQ(matrix->indexOfChild(far), -1) << "out of view";
+    EXPECT_EQ(matrix->tableInterface()->rowDescription(3), QStringLiteral("Device 1 In 1"));
+
+    // The cell a focus announcement names is the current one, and in view, also
+    // after the grid scrolled to it.
+    QApplication::setActiveWindow(form.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    form->SG->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(form->SG, Qt::Key_Right);
+    QTest::keyClick(form->SG, Qt::Key_End, Qt::ControlModifier);
+    QAccessibleInterface* focused = matrix->focusChild();
+    ASSERT_NE(focused, nullptr);
+    EXPECT_EQ(focused->text(QAccessible::Name), QString::fromUtf8("Device 32 In 8 → Device 32 Out 8"));
+    EXPECT_TRUE(focused->state().focused);
+    const int announced = matrix->indexOfChild(focused);
+    ASSERT_GE(announced, 0) << "scrolled into view";
+    EXPECT_EQ(matrix->child(announced), focused);
 }

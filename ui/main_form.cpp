@@ -5,6 +5,7 @@
 #include "ui/button_states.h"
 #include "ui/edit_commands.h"
 #include "ui/grid_models.h"
+#include "ui/grid_view.h"
 #include "ui/group_box.h"
 #include "ui/pictures.h"
 #include "text/texts.h"
@@ -51,7 +52,7 @@ public:
 
 QTableView* makeGrid(QWidget* parent, QAbstractItemModel* model, QStyledItemDelegate* delegate)
 {
-    auto* view = new QTableView(parent);
+    auto* view = new GridView(parent);
     view->setModel(model);
     view->setItemDelegate(delegate);
     view->horizontalHeader()->hide();
