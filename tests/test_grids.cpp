@@ -253,6 +253,8 @@ TEST_F(FormTest, LargestConfigurationBuildsTheWholeMatrix)
     EXPECT_EQ(form->SGN->verticalHeader()->length(), 33 * 25);
     EXPECT_TRUE(form->SG->horizontalScrollBar()->isVisible());
     EXPECT_TRUE(form->SGN->verticalScrollBar()->isVisible());
+    EXPECT_FALSE(form->SGN->horizontalScrollBar()->isVisible()) << "every column of the device table in view";
+    EXPECT_LE(form->SGN->geometry().right(), form->SG->geometry().left());
     // A larger window shows more of them.
     const int narrower = form->SG->width();
     form->resize(form->width() + 200, form->height() + 100);

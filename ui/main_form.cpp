@@ -20,6 +20,7 @@
 #include <QPlainTextEdit>
 #include <QProxyStyle>
 #include <QPushButton>
+#include <QStyle>
 #include <QTableView>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -447,8 +448,11 @@ void TMainForm::placeGrids()
     const QSize room(width(), height() - menuHeight);
     const int margin = devicesDesigned_.left();
     const int deviceHeight = static_cast<int>(std::floor(deviceModel_->rowCount() * 26.5));
-    SGN->resize(devicesDesigned_.width(),
-                std::min(deviceHeight, std::max(kLeast, room.height() - devicesDesigned_.top() - margin)));
+    const int deviceRoom = std::max(kLeast, room.height() - devicesDesigned_.top() - margin);
+    // A scrolling device table is wider by its scroll bar, so that every column,
+    // the wastebasket's too, stays in view.
+    const int scrollBar = deviceHeight > deviceRoom ? SGN->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, SGN) : 0;
+    SGN->resize(devicesDesigned_.width() + scrollBar, std::min(deviceHeight, deviceRoom));
     const int side = static_cast<int>(std::floor((matrixModel_->layout().size() - 2) * 31.5 + 204));
     SG->resize(std::min(side, std::max(kLeast, room.width() - matrixDesigned_.left() - margin)),
                std::min(side, std::max(kLeast, room.height() - matrixDesigned_.top() - margin)));
