@@ -180,6 +180,7 @@ TEST(GridPainting, TextStaysReadableOnAnyDeviceColour)
     RoutingMatrixModel matrix(image);
     matrix.rebuild();
     EXPECT_EQ(matrix.index(3, 0).data(Qt::ToolTipRole).toString(), QStringLiteral("Drum Machine Deluxe"));
+    EXPECT_EQ(matrix.index(3, 2).data(Qt::ToolTipRole).toString(), QString::fromUtf8("Drum Machine Deluxe In 1 → MIDI Out"));
     DeviceTableModel devices(image);
     devices.rebuild();
     EXPECT_EQ(devices.index(1, DeviceTableModel::kNameColumn).data(Qt::ToolTipRole).toString(),

@@ -123,8 +123,11 @@ QVariant RoutingMatrixModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole:
         return cell(index.row(), index.column()).text;
     case Qt::ToolTipRole: {
-        // A long device name is clipped in its cell.
+        // A long device name is clipped in its cell, and a scrolled matrix hides
+        // the names of the route cells: both are whole under the pointer.
         const MatrixCell c = cell(index.row(), index.column());
+        if (c.kind == MatrixCell::Kind::Route)
+            return data(index, Qt::AccessibleTextRole);
         return c.kind == MatrixCell::Kind::DeviceName ? QVariant(c.text) : QVariant();
     }
     case Qt::AccessibleTextRole:
