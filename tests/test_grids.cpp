@@ -1,4 +1,5 @@
 #include "form_fixture.h"
+#include "ui/grid_painting.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -255,6 +256,30 @@ TEST_F(FormTest, LargestConfigurationBuildsTheWholeMatrix)
     EXPECT_TRUE(form->SGN->verticalScrollBar()->isVisible());
     EXPECT_FALSE(form->SGN->horizontalScrollBar()->isVisible()) << "every column of the device table in view";
     EXPECT_LE(form->SGN->geometry().right(), form->SG->geometry().left());
+    // Scrolled to its far corner from the keyboard, the matrix still shows the
+    // names beside and above the cells in view: the pixels there are the header
+    // cells' fills, not what the grid itself has scrolled under them.
+    QApplication::setActiveWindow(form.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    form->SG->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(form->SG, Qt::Key_End, Qt::ControlModifier);
+    ASSERT_GT(form->SG->verticalScrollBar()->value(), 0);
+    ASSERT_GT(form->SG->horizontalScrollBar()->value(), 0);
+    const QImage shot = form->SG->grab().toImage();  // the grid and what is drawn over it (its viewport at 0, 0)
+    const auto headerFill = [&](const MatrixCell& cell) {
+        return cell.kind == MatrixCell::Kind::DeviceName ? colorFromTable(form->session().colors()[static_cast<std::size_t>(cell.deviceSlot)])
+                                                         : GridColors::kHeader;
+    };
+    const int lastRow = form->SG->rowAt(form->SG->viewport()->height() - 1);
+    const int lastColumn = form->SG->columnAt(form->SG->viewport()->width() - 1);
+    ASSERT_GT(lastRow, 200);
+    ASSERT_GT(lastColumn, 200);
+    const QRect rowCell = form->SG->visualRect(form->matrixModel().index(lastRow, lastColumn));
+    EXPECT_EQ(shot.pixelColor(150, rowCell.center().y()), headerFill(form->matrixModel().cell(lastRow, 0)))
+        << "the source's name on the left";
+    EXPECT_EQ(shot.pixelColor(rowCell.left() + 25, 20), headerFill(form->matrixModel().cell(0, lastColumn)))
+        << "the destination's name on top";
+
     // A larger window shows more of them.
     const int narrower = form->SG->width();
     form->resize(form->width() + 200, form->height() + 100);

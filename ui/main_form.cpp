@@ -5,6 +5,7 @@
 #include "ui/button_states.h"
 #include "ui/edit_commands.h"
 #include "ui/grid_models.h"
+#include "ui/frozen_headers.h"
 #include "ui/grid_view.h"
 #include "ui/group_box.h"
 #include "ui/pictures.h"
@@ -196,13 +197,15 @@ void TMainForm::buildControls()
     matrixPaint_.routeMark = Image1;
     matrixPaint_.font = tahoma(11, true);
     matrixPaint_.selection = client->palette().color(QPalette::Highlight);
-    SG = makeGrid(client, matrixModel_, new MatrixDelegate(*matrixModel_, matrixPaint_, this));
+    auto* matrixDelegate = new MatrixDelegate(*matrixModel_, matrixPaint_, this);
+    SG = makeGrid(client, matrixModel_, matrixDelegate);
     SG->setGeometry(418, 75, 320, 298);
     SG->horizontalHeader()->setDefaultSectionSize(31);
     SG->verticalHeader()->setDefaultSectionSize(31);
     connect(SG, &QTableView::clicked, this, &TMainForm::SGClick);
     SG->installEventFilter(this);
     matrixDesigned_ = SG->geometry();
+    frozenHeaders_ = new FrozenHeaders(SG, matrixDelegate);
 
     connect(botonConectar, &QPushButton::clicked, this, &TMainForm::botonConectarClick);
     connect(botonFVer, &QPushButton::clicked, this, &TMainForm::botonFVerClick);
@@ -435,6 +438,7 @@ void TMainForm::rebuildMatrix()
     SG->setRowHeight(MatrixLayout::kNameLine, 154);
     SG->setRowHeight(MatrixLayout::kPortLine, 48);
     placeGrids();
+    frozenHeaders_->refresh();
 }
 
 // Each grid has its designed size for its content, as far as the window has

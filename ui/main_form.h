@@ -15,6 +15,7 @@
 #include <vector>
 
 class FramedGroup;
+class FrozenHeaders;
 class HidBackend;
 class MillisecondClock;
 class QMenu;
@@ -153,6 +154,7 @@ private:
     QUndoStack undoStack_;
     // What was last received, sent or saved: the screen differs from it, or not.
     ConfigImage baseline_;
+    FrozenHeaders* frozenHeaders_ = nullptr;
     QRect devicesDesigned_;
     QRect matrixDesigned_;
     QtTexts qtTexts_;
