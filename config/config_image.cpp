@@ -1,15 +1,14 @@
 #include "config/config_image.h"
 
+#include "link/little_endian.h"
+
 #include <algorithm>
 #include <cstring>
 
+using LittleEndian::get16;
+using LittleEndian::get32;
+
 namespace {
-std::uint16_t u16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
-std::uint32_t u32(const std::uint8_t* p)
-{
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8
-        | static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
 constexpr int kMaskOffset = RouteField::kMasks;
 } // namespace
 
@@ -27,7 +26,7 @@ ConfigImage ConfigImage::empty()
 int ConfigImage::deviceCount() const
 {
     int n = 0;
-    while (n < static_cast<int>(kDeviceSlots) && u16(deviceSlot(n)) != kDeviceTerminator)
+    while (n < static_cast<int>(kDeviceSlots) && get16(deviceSlot(n)) != kDeviceTerminator)
         ++n;
     return n;
 }
@@ -53,9 +52,9 @@ DeviceEntry ConfigImage::device(int d) const
     if (d < 0 || d >= static_cast<int>(kDeviceSlots))
         return e;
     const std::uint8_t* p = deviceSlot(d);
-    e.vendorId = u16(p + DeviceField::kVendorId);
-    e.productId = u16(p + DeviceField::kProductId);
-    e.serialNumber = u32(p + DeviceField::kSerialNumber);
+    e.vendorId = get16(p + DeviceField::kVendorId);
+    e.productId = get16(p + DeviceField::kProductId);
+    e.serialNumber = get32(p + DeviceField::kSerialNumber);
     e.midiOutMask = p[DeviceField::kMidiOutMask];
     e.midiInMask = p[DeviceField::kMidiInMask];
     e.portCount = p[DeviceField::kPortCount];
@@ -70,13 +69,9 @@ void ConfigImage::setDevice(int slot, const DeviceEntry& e)
         return;
     std::uint8_t* p = deviceSlot(slot);
     std::memset(p, 0, kDeviceEntrySize);
-    auto put = [](std::uint8_t* at, std::uint32_t value, int bytes) {
-        for (int b = 0; b < bytes; ++b)
-            at[b] = static_cast<std::uint8_t>(value >> (8 * b));
-    };
-    put(p + DeviceField::kVendorId, e.vendorId, 2);
-    put(p + DeviceField::kProductId, e.productId, 2);
-    put(p + DeviceField::kSerialNumber, e.serialNumber, 4);
+    LittleEndian::put16(p + DeviceField::kVendorId, e.vendorId);
+    LittleEndian::put16(p + DeviceField::kProductId, e.productId);
+    LittleEndian::put32(p + DeviceField::kSerialNumber, e.serialNumber);
     p[DeviceField::kMidiOutMask] = e.midiOutMask;
     p[DeviceField::kMidiInMask] = e.midiInMask;
     p[DeviceField::kPortCount] = e.portCount;

@@ -1,4 +1,6 @@
 #pragma once
+#include "link/little_endian.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -23,8 +25,7 @@ inline std::size_t encodeHeader(std::uint8_t* request, std::uint8_t command, std
 {
     request[0] = kStart;
     request[1] = command;
-    request[2] = static_cast<std::uint8_t>(offset);
-    request[3] = static_cast<std::uint8_t>(offset >> 8);
+    LittleEndian::put16(request + 2, static_cast<std::uint16_t>(offset));
     return kHeaderSize;
 }
 
@@ -44,7 +45,7 @@ inline bool decode(const std::uint8_t* data, std::size_t size, Decoded& decoded)
     if (length < kHeaderSize || request[0] != kStart || 1u + length > size)
         return false;
     decoded.command = request[1];
-    decoded.offset = static_cast<std::size_t>(request[2] | request[3] << 8);
+    decoded.offset = LittleEndian::get16(request + 2);
     decoded.block = length >= kHeaderSize + kWriteBlock ? request + kHeaderSize : nullptr;
     return decoded.command == kRead || (decoded.command == kWrite && decoded.block);
 }
@@ -60,12 +61,14 @@ inline std::vector<std::uint8_t> readReply(const std::uint8_t* bytes, std::size_
 
 inline std::vector<std::uint8_t> writeAck(std::size_t nextOffset)
 {
-    return {kWriteAck, static_cast<std::uint8_t>(nextOffset), static_cast<std::uint8_t>(nextOffset >> 8)};
+    std::vector<std::uint8_t> ack{kWriteAck, 0, 0};
+    LittleEndian::put16(ack.data() + 1, static_cast<std::uint16_t>(nextOffset));
+    return ack;
 }
 
 // The offset an acknowledgement names.
 inline std::size_t ackOffset(const std::uint8_t* reply)
 {
-    return static_cast<std::size_t>(reply[1] | reply[2] << 8);
+    return LittleEndian::get16(reply + 1);
 }
 } // namespace ConfigRequest

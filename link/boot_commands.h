@@ -1,4 +1,6 @@
 #pragma once
+#include "link/little_endian.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -23,12 +25,9 @@ constexpr std::size_t kVerifyPayloadSize = 10;
 inline std::array<std::uint8_t, kVerifyPayloadSize> encodeVerifyPayload(const VerifyRange& range)
 {
     std::array<std::uint8_t, kVerifyPayloadSize> bytes{};
-    std::size_t at = 0;
-    for (std::uint32_t value : {range.start, range.length})
-        for (int b = 0; b < 4; ++b)
-            bytes[at++] = static_cast<std::uint8_t>(value >> (8 * b));
-    bytes[at++] = static_cast<std::uint8_t>(range.crc);
-    bytes[at++] = static_cast<std::uint8_t>(range.crc >> 8);
+    LittleEndian::put32(bytes.data(), range.start);
+    LittleEndian::put32(bytes.data() + 4, range.length);
+    LittleEndian::put16(bytes.data() + 8, range.crc);
     return bytes;
 }
 
@@ -37,13 +36,9 @@ inline bool decodeVerifyPayload(const std::uint8_t* bytes, std::size_t count, Ve
 {
     if (count < kVerifyPayloadSize)
         return false;
-    auto u32 = [&](std::size_t at) {
-        return static_cast<std::uint32_t>(bytes[at]) | static_cast<std::uint32_t>(bytes[at + 1]) << 8
-            | static_cast<std::uint32_t>(bytes[at + 2]) << 16 | static_cast<std::uint32_t>(bytes[at + 3]) << 24;
-    };
-    range.start = u32(0);
-    range.length = u32(4);
-    range.crc = static_cast<std::uint16_t>(bytes[8] | bytes[9] << 8);
+    range.start = LittleEndian::get32(bytes);
+    range.length = LittleEndian::get32(bytes + 4);
+    range.crc = LittleEndian::get16(bytes + 8);
     return true;
 }
 

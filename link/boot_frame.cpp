@@ -1,14 +1,15 @@
 #include "link/boot_frame.h"
 
 #include "link/crc16.h"
+#include "link/little_endian.h"
 
 namespace BootFrame {
 
 std::size_t encode(std::uint8_t* packet, std::size_t length, std::uint8_t* out, std::size_t capacity)
 {
     const std::uint16_t crc = Crc16(packet, length);
-    packet[length++] = static_cast<std::uint8_t>(crc);
-    packet[length++] = static_cast<std::uint8_t>(crc >> 8);
+    LittleEndian::put16(packet + length, crc);
+    length += 2;
     std::size_t at = 0;
     auto put = [&](std::uint8_t byte) {
         if (at < capacity)
@@ -53,7 +54,7 @@ std::size_t BootFrameReceiver::feed(const std::uint8_t* bytes, std::size_t count
             escapePending_ = true;
         } else if (byte == BootFrame::kEot) {
             if (count_ > 2) {
-                const std::uint16_t sent = static_cast<std::uint16_t>(buffer_[count_ - 2] | buffer_[count_ - 1] << 8);
+                const std::uint16_t sent = LittleEndian::get16(buffer_ + count_ - 2);
                 ready_ = Crc16(buffer_, count_ - 2u) == sent;
             }
         } else {

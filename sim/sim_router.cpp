@@ -4,6 +4,7 @@
 #include "config/config_request.h"
 #include "link/boot_frame.h"
 #include "link/crc16.h"
+#include "link/little_endian.h"
 
 #include <algorithm>
 #include <cstring>
@@ -221,7 +222,9 @@ void SimRouter::bootPacket(const std::uint8_t* packet, std::size_t length)
         std::uint16_t crc = 0;
         if (range.start <= flash.size() && range.length <= flash.size() - range.start)
             crc = Crc16(flash.data() + range.start, range.length);
-        replyFrame({4, static_cast<std::uint8_t>(crc), static_cast<std::uint8_t>(crc >> 8)});
+        std::vector<std::uint8_t> reply{4, 0, 0};
+        LittleEndian::put16(reply.data() + 1, crc);
+        replyFrame(reply);
         break;
     }
     case 5:
