@@ -128,8 +128,8 @@ void ConfigImage::forEachRoute(const std::function<void(const Route&)>& visitor)
     const int entries = routeEntryCount();
     for (int i = 0; i < entries; ++i) {
         const std::uint8_t* entry = routeSlot(i);
-        const int s = entry[0];
-        const int t = entry[1];
+        const int s = entry[RouteField::kSource];
+        const int t = entry[RouteField::kDestination];
         if (s >= n || t >= n)
             continue;
         for (int j = 0; j < portsOf(s); ++j)
@@ -146,18 +146,18 @@ bool ConfigImage::toggleRoute(int s, int j, int t, int k)
         return false;
     for (int i = 0; i < static_cast<int>(kRouteSlots); ++i) {
         std::uint8_t* entry = routeSlot(i);
-        if (entry[0] == s && entry[1] == t) {
+        if (entry[RouteField::kSource] == s && entry[RouteField::kDestination] == t) {
             entry[kMaskOffset + j] ^= static_cast<std::uint8_t>(1u << k);
             return true;
         }
-        if (entry[0] == kRouteTerminator) {
-            entry[0] = static_cast<std::uint8_t>(s);
-            entry[1] = static_cast<std::uint8_t>(t);
+        if (entry[RouteField::kSource] == kRouteTerminator) {
+            entry[RouteField::kSource] = static_cast<std::uint8_t>(s);
+            entry[RouteField::kDestination] = static_cast<std::uint8_t>(t);
             std::memset(entry + kMaskOffset, 0, kMaxPorts);
             entry[kMaskOffset + j] ^= static_cast<std::uint8_t>(1u << k);
             // The slot behind normally already reads as a terminator; make sure it does.
             if (i + 1 < static_cast<int>(kRouteSlots))
-                routeSlot(i + 1)[0] = kRouteTerminator;
+                routeSlot(i + 1)[RouteField::kSource] = kRouteTerminator;
             return true;
         }
     }
@@ -226,16 +226,18 @@ void ConfigImage::removeDevice(int d)
     int i = 0;
     while (i < count) {
         std::uint8_t* entry = routeSlot(i);
-        if (entry[0] == d || entry[1] == d) {
+        std::uint8_t& source = entry[RouteField::kSource];
+        std::uint8_t& destination = entry[RouteField::kDestination];
+        if (source == d || destination == d) {
             std::memmove(entry, entry + kRouteEntrySize, (count - i - 1) * kRouteEntrySize);
             --count;
             std::memset(routeSlot(count), 0xFF, kRouteEntrySize);
             continue;
         }
-        if (entry[0] > d && entry[0] < n)
-            --entry[0];
-        if (entry[1] > d && entry[1] < n)
-            --entry[1];
+        if (source > d && source < n)
+            --source;
+        if (destination > d && destination < n)
+            --destination;
         ++i;
     }
 }

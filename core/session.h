@@ -148,7 +148,6 @@ private:
 
     RouterStatus status_;
     RouterStatus published_;
-    bool everPublished_ = false;
 
     QString workFolder_;
     std::unique_ptr<Settings> settings_;

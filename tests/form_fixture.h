@@ -137,9 +137,15 @@ protected:
     }
     QString log() const { return form->Memo1->toPlainText(); }
     QStringList logLines() const { return log().split(QLatin1Char('\n')); }
-    QModelIndex cell(QTableView* view, int column, int row) const { return view->model()->index(row, column); }
+    QModelIndex cell(QTableView* view, int row, int column) const { return view->model()->index(row, column); }
     template <typename Model>
-    QString text(Model& model, int column, int row) const { return model.text(column, row); }
+    QString text(Model& model, int row, int column) const { return model.cell(row, column).text; }
+    // Whether the matrix shows the route of a body cell switched on, by the typed cell.
+    bool routeOn(TMainForm& window, int row, int column) const
+    {
+        const MatrixCell c = window.matrixModel().cell(row, column);
+        return c.kind == MatrixCell::Kind::Route && c.on;
+    }
 
     QTemporaryDir home;
     QString homeName;  // a folder inside `home` to use as the home folder, when set

@@ -88,7 +88,7 @@ TEST_F(FormTest, QtsOwnTextsFollowTheLanguage)
 TEST_F(FormTest, CloseQuestionDefaultsToKeepingTheWindow)
 {
     startWith(keysAndSynth());
-    form->SGClick(cell(form->SG, 5, 4));
+    form->SGClick(cell(form->SG, 4, 5));
     QCloseEvent close;
     QApplication::sendEvent(form.get(), &close);
     ASSERT_EQ(dialogs.defaults.size(), 1u);

@@ -38,12 +38,12 @@ TEST_F(EditTest, UndoAndRedoRestoreEachKindOfEdit)
         QString caption;
     };
     const std::vector<Case> cases = {
-        {"route", [&] { form->SGClick(cell(form->SG, 5, 4)); }, QString::fromUtf8("Deshacer: ruta Keys In 2 → Synth Out 1")},
+        {"route", [&] { form->SGClick(cell(form->SG, 4, 5)); }, QString::fromUtf8("Deshacer: ruta Keys In 2 → Synth Out 1")},
         {"router's MIDI thru", [&] { form->SGClick(cell(form->SG, 2, 2)); }, QString::fromUtf8("Deshacer: ruta MIDI In → MIDI Out")},
         {"device removed",
          [&] {
              dialogs.yesNo.push_back(true);
-             form->SGNClick(cell(form->SGN, 5, 1));
+             form->SGNClick(cell(form->SGN, 1, 5));
          },
          QStringLiteral("Deshacer: eliminar Keys")},
         {"file opened",
@@ -86,7 +86,7 @@ TEST_F(EditTest, EditMenuInBothLanguagesWithItsShortcuts)
     EXPECT_EQ(form->Rehacer1->shortcuts(),
               (QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)}));
 
-    form->SGClick(cell(form->SG, 5, 4));
+    form->SGClick(cell(form->SG, 4, 5));
     form->English1Click();
     EXPECT_EQ(menus[1]->text(), QStringLiteral("Edit"));
     EXPECT_EQ(form->Deshacer1->text(), QString::fromUtf8("Undo: route Keys In 2 → Synth Out 1"));
@@ -101,24 +101,24 @@ TEST_F(EditTest, ModifiedMarkAndTheCloseQuestion)
     tick(3);
     EXPECT_FALSE(form->isWindowModified()) << "the configuration loaded at start is the last received";
 
-    form->SGClick(cell(form->SG, 5, 4));
+    form->SGClick(cell(form->SG, 4, 5));
     EXPECT_TRUE(form->isWindowModified());
     form->botonEnviarClick();
     EXPECT_FALSE(form->isWindowModified());
     EXPECT_EQ(router.image, form->session().image());
 
-    form->SGClick(cell(form->SG, 6, 4));
+    form->SGClick(cell(form->SG, 4, 6));
     EXPECT_TRUE(form->isWindowModified());
     form->Deshacer1->trigger();
     EXPECT_FALSE(form->isWindowModified()) << "undone back to what was sent";
 
-    form->SGClick(cell(form->SG, 6, 4));
+    form->SGClick(cell(form->SG, 4, 6));
     const QString saved = QDir(home.path()).filePath(QStringLiteral("saved.qorv"));
     dialogs.saveAnswers.push_back(saved);
     form->botonGuardarClick();
     EXPECT_FALSE(form->isWindowModified());
 
-    form->SGClick(cell(form->SG, 6, 4));
+    form->SGClick(cell(form->SG, 4, 6));
     form->botonRecibirClick();
     EXPECT_FALSE(form->isWindowModified()) << "what was received";
 
@@ -127,7 +127,7 @@ TEST_F(EditTest, ModifiedMarkAndTheCloseQuestion)
     QApplication::sendEvent(form.get(), &unmodified);
     EXPECT_TRUE(unmodified.isAccepted());
     EXPECT_TRUE(dialogs.questions.empty());
-    form->SGClick(cell(form->SG, 6, 4));
+    form->SGClick(cell(form->SG, 4, 6));
     dialogs.yesNo.push_back(false);
     QCloseEvent kept;
     QApplication::sendEvent(form.get(), &kept);
@@ -158,11 +158,11 @@ TEST_F(EditTest, KeyboardOnlyFromTheFirstControl)
     // The device table: first body cell, then the colour of Synth.
     press(Qt::Key_Tab);
     ASSERT_EQ(QApplication::focusWidget(), form->SGN);
-    EXPECT_EQ(form->SGN->currentIndex(), cell(form->SGN, 0, 1));
+    EXPECT_EQ(form->SGN->currentIndex(), cell(form->SGN, 1, 0));
     press(Qt::Key_Down);
     press(Qt::Key_End);
     press(Qt::Key_Left);
-    EXPECT_EQ(form->SGN->currentIndex(), cell(form->SGN, DeviceTableModel::kColorColumn, 2));
+    EXPECT_EQ(form->SGN->currentIndex(), cell(form->SGN, 2, DeviceTableModel::kColorColumn));
     dialogs.colorAnswers.push_back(QColor(1, 2, 3));
     press(Qt::Key_Enter);
     EXPECT_EQ(form->session().colors()[1], 0x030201u);
@@ -179,7 +179,7 @@ TEST_F(EditTest, KeyboardOnlyFromTheFirstControl)
     press(Qt::Key_Down);
     for (int i = 0; i < 4; ++i)
         press(Qt::Key_Right);
-    EXPECT_EQ(form->SG->currentIndex(), cell(form->SG, 6, 4));
+    EXPECT_EQ(form->SG->currentIndex(), cell(form->SG, 4, 6));
     press(Qt::Key_Space);
     EXPECT_TRUE(form->matrixModel().cell(4, 6).on);
     press(Qt::Key_Return);
@@ -206,7 +206,7 @@ TEST_F(EditTest, KeyboardOnlyFromTheFirstControl)
 
     // Back into the device table, which keeps its cell: remove Keys with the wastebasket.
     press(Qt::Key_Tab);
-    EXPECT_EQ(form->SGN->currentIndex(), cell(form->SGN, DeviceTableModel::kColorColumn, 2));
+    EXPECT_EQ(form->SGN->currentIndex(), cell(form->SGN, 2, DeviceTableModel::kColorColumn));
     press(Qt::Key_Up);
     press(Qt::Key_End);
     dialogs.yesNo.push_back(true);

@@ -51,30 +51,31 @@ TEST_F(FormTest, MatrixTextsAndSizes)
         EXPECT_EQ(m.rowCount(), c.cells);
         EXPECT_EQ(m.columnCount(), c.cells);
         EXPECT_EQ(form->SG->size(), QSize(c.side, c.side));
-        EXPECT_EQ(text(m, 0, 2), QStringLiteral("MIDI"));
         EXPECT_EQ(text(m, 2, 0), QStringLiteral("MIDI"));
-        EXPECT_EQ(text(m, 1, 2), QStringLiteral("In"));
-        EXPECT_EQ(text(m, 2, 1), QStringLiteral("Out"));
-        EXPECT_EQ(text(m, 2, 2), QStringLiteral("X"));
+        EXPECT_EQ(text(m, 0, 2), QStringLiteral("MIDI"));
+        EXPECT_EQ(text(m, 2, 1), QStringLiteral("In"));
+        EXPECT_EQ(text(m, 1, 2), QStringLiteral("Out"));
+        EXPECT_EQ(text(m, 2, 2), QStringLiteral("X")) << "MIDI thru, on in an empty image";
+        EXPECT_TRUE(routeOn(*form, 2, 2));
         for (int r = 0; r < 2; ++r) {
             for (int col = 0; col < 2; ++col) {
-                EXPECT_TRUE(text(m, col, r).isEmpty());
+                EXPECT_TRUE(text(m, r, col).isEmpty());
             }
         }
     }
     // The last case: "C" starts where "Hidden" would have.
     auto& m = form->matrixModel();
-    EXPECT_EQ(text(m, 5, 0), QStringLiteral("C"));
+    EXPECT_EQ(text(m, 0, 5), QStringLiteral("C"));
     for (int i = 0; i < m.rowCount(); ++i)
-        EXPECT_NE(text(m, i, 0), QStringLiteral("Hidden"));
+        EXPECT_NE(text(m, 0, i), QStringLiteral("Hidden"));
 
     form->session().setImage(twoAndThree());
     form->RebuildGrids();
-    EXPECT_EQ(text(m, 5, 0), QStringLiteral("Synth"));
     EXPECT_EQ(text(m, 0, 5), QStringLiteral("Synth"));
-    EXPECT_TRUE(text(m, 6, 0).isEmpty()) << "only the first port carries the name";
-    EXPECT_EQ(text(m, 7, 1), QStringLiteral("Out 3"));
-    EXPECT_EQ(text(m, 1, 5), QStringLiteral("In 1"));
+    EXPECT_EQ(text(m, 5, 0), QStringLiteral("Synth"));
+    EXPECT_TRUE(text(m, 0, 6).isEmpty()) << "only the first port carries the name";
+    EXPECT_EQ(text(m, 1, 7), QStringLiteral("Out 3"));
+    EXPECT_EQ(text(m, 5, 1), QStringLiteral("In 1"));
 }
 
 TEST_F(FormTest, ClickingBodyCellsTogglesEachKindOfRoute)
@@ -85,15 +86,15 @@ TEST_F(FormTest, ClickingBodyCellsTogglesEachKindOfRoute)
     QTableView* sg = form->SG;
 
     // (6, 4): source port 1 of device 0 to destination port 1 of device 1.
-    QTest::mouseClick(sg->viewport(), Qt::LeftButton, {}, sg->visualRect(cell(sg, 6, 4)).center());
-    EXPECT_EQ(text(form->matrixModel(), 6, 4), QStringLiteral("X"));
+    QTest::mouseClick(sg->viewport(), Qt::LeftButton, {}, sg->visualRect(cell(sg, 4, 6)).center());
+    EXPECT_TRUE(routeOn(*form, 4, 6));
     EXPECT_EQ(image.routeSlot(0)[0], 0);
     EXPECT_EQ(image.routeSlot(0)[1], 1);
     EXPECT_EQ(image.routeSlot(0)[2 + 1], 0x02);
-    EXPECT_EQ(sg->currentIndex(), cell(sg, 6, 4));
+    EXPECT_EQ(sg->currentIndex(), cell(sg, 4, 6));
 
-    form->SGClick(cell(sg, 6, 4));
-    EXPECT_TRUE(text(form->matrixModel(), 6, 4).isEmpty());
+    form->SGClick(cell(sg, 4, 6));
+    EXPECT_FALSE(routeOn(*form, 4, 6));
     EXPECT_EQ(image.routeEntryCount(), 1) << "the entry stays, all masks zero";
     for (std::size_t i = 0; i < kImageSize; ++i) {
         if (i < kRouteTableOffset || i >= kRouteTableOffset + 10) {
@@ -103,14 +104,14 @@ TEST_F(FormTest, ClickingBodyCellsTogglesEachKindOfRoute)
 
     form->SGClick(cell(sg, 2, 2));
     EXPECT_TRUE(image.midiThruOff());
-    form->SGClick(cell(sg, 7, 2));   // MIDI In -> Synth Out 3
+    form->SGClick(cell(sg, 2, 7));   // MIDI In -> Synth Out 3
     EXPECT_EQ(image.device(1).midiInMask, 0x04);
-    form->SGClick(cell(sg, 2, 4));   // Keys In 2 -> MIDI Out
+    form->SGClick(cell(sg, 4, 2));   // Keys In 2 -> MIDI Out
     EXPECT_EQ(image.device(0).midiOutMask, 0x02);
 
     const ConfigImage unchanged = image;
-    form->SGClick(cell(sg, 1, 4));   // header cells give no click
-    form->SGClick(cell(sg, 4, 0));
+    form->SGClick(cell(sg, 4, 1));   // header cells give no click
+    form->SGClick(cell(sg, 0, 4));
     EXPECT_EQ(image, unchanged);
 }
 
@@ -125,7 +126,7 @@ TEST_F(FormTest, RouteBitsBeyondThePortsAreNeverMarked)
     auto& m = form->matrixModel();
     for (int r = 0; r < m.rowCount(); ++r)
         for (int c = 0; c < m.columnCount(); ++c)
-            marks += text(m, c, r) == QLatin1String("X");
+            marks += routeOn(*form, r, c);
     EXPECT_EQ(marks, 1) << "only MIDI In -> MIDI Out";
 }
 
@@ -169,19 +170,19 @@ TEST_F(FormTest, DeviceTableRows)
         EXPECT_EQ(form->deviceModel().rowCount(), c.rows);
         EXPECT_EQ(form->SGN->height(), c.height);
         EXPECT_EQ(form->SGN->width(), 385);
-        EXPECT_EQ(text(form->deviceModel(), 1, 0), QStringLiteral("Dispositivo"));
-        EXPECT_EQ(text(form->deviceModel(), 2, 0), QString::fromUtf8("Nºserie"));
+        EXPECT_EQ(text(form->deviceModel(), 0, 1), QStringLiteral("Dispositivo"));
+        EXPECT_EQ(text(form->deviceModel(), 0, 2), QString::fromUtf8("Nºserie"));
         EXPECT_FALSE(form->deviceModel().flags(cell(form->SGN, 0, 0)) & Qt::ItemIsSelectable);
     }
     auto& m = form->deviceModel();
-    EXPECT_EQ(text(m, 0, 1), QStringLiteral("0A1B / 00FF"));
+    EXPECT_EQ(text(m, 1, 0), QStringLiteral("0A1B / 00FF"));
     EXPECT_EQ(text(m, 1, 1), QStringLiteral("Keys"));
-    EXPECT_EQ(text(m, 2, 1), QStringLiteral("4294967295"));
-    EXPECT_EQ(text(m, 3, 2), QStringLiteral("3"));
-    EXPECT_EQ(text(m, 0, 3), QStringLiteral("BEEF / 0001"));
-    EXPECT_EQ(text(m, 1, 3), QString::fromUtf8("Drums €“é”"));
-    EXPECT_TRUE(text(m, 4, 1).isEmpty());
-    EXPECT_TRUE(text(m, 5, 1).isEmpty());
+    EXPECT_EQ(text(m, 1, 2), QStringLiteral("4294967295"));
+    EXPECT_EQ(text(m, 2, 3), QStringLiteral("3"));
+    EXPECT_EQ(text(m, 3, 0), QStringLiteral("BEEF / 0001"));
+    EXPECT_EQ(text(m, 3, 1), QString::fromUtf8("Drums €“é”"));
+    EXPECT_TRUE(text(m, 1, 4).isEmpty());
+    EXPECT_TRUE(text(m, 1, 5).isEmpty());
 }
 
 TEST_F(FormTest, PickingAColourStoresOnlyThatSlot)
@@ -193,12 +194,12 @@ TEST_F(FormTest, PickingAColourStoresOnlyThatSlot)
     form->show();
 
     dialogs.colorAnswers.push_back(std::nullopt);
-    form->SGNClick(cell(form->SGN, 4, 3));
+    form->SGNClick(cell(form->SGN, 3, 4));
     EXPECT_FALSE(QFile::exists(iniPath()));
     EXPECT_EQ(form->session().colors()[2], 2u * 65792u);
 
     dialogs.colorAnswers.push_back(QColor(0x11, 0x22, 0x33));
-    form->SGNClick(cell(form->SGN, 4, 3));
+    form->SGNClick(cell(form->SGN, 3, 4));
     EXPECT_EQ(form->session().colors()[2], 0x332211u);
     QSettings ini(iniPath(), QSettings::IniFormat);
     EXPECT_EQ(ini.allKeys(), QStringList{QStringLiteral("Colores/color3")});
@@ -207,7 +208,7 @@ TEST_F(FormTest, PickingAColourStoresOnlyThatSlot)
     EXPECT_EQ(pixel(form->SGN, shot, 4, 3, {10, 10}), QColor(0x11, 0x22, 0x33));
 
     dialogs.colorAnswers.push_back(std::nullopt);
-    form->SGNClick(cell(form->SGN, 4, 1));
+    form->SGNClick(cell(form->SGN, 1, 4));
     ASSERT_EQ(dialogs.colorInitials.size(), 3u);
     EXPECT_EQ(dialogs.colorInitials[0], QColor(Qt::black)) << "not preset with the device's colour";
     EXPECT_EQ(dialogs.colorInitials[2], QColor(0x11, 0x22, 0x33)) << "opens with the last pick";
@@ -221,19 +222,19 @@ TEST_F(FormTest, RemovingADeviceAsksFirst)
     startWith(three);
 
     dialogs.yesNo.push_back(false);
-    form->SGNClick(cell(form->SGN, 5, 2));
+    form->SGNClick(cell(form->SGN, 2, 5));
     ASSERT_EQ(dialogs.questions.size(), 1u);
     EXPECT_EQ(dialogs.questions[0].first, QStringLiteral("Eliminar dispositivo"));
     EXPECT_EQ(dialogs.questions[0].second, QString::fromUtf8("¿Quiere eliminar Synth?"));
     EXPECT_EQ(form->session().image(), three);
 
     dialogs.yesNo.push_back(true);
-    form->SGNClick(cell(form->SGN, 5, 1));
+    form->SGNClick(cell(form->SGN, 1, 5));
     EXPECT_EQ(dialogs.questions[1].second, QString::fromUtf8("¿Quiere eliminar Keys?"));
     auto& m = form->deviceModel();
     EXPECT_EQ(m.rowCount(), 3);
     EXPECT_EQ(text(m, 1, 1), QStringLiteral("Synth"));
-    EXPECT_EQ(text(m, 1, 2), QStringLiteral("Drums"));
+    EXPECT_EQ(text(m, 2, 1), QStringLiteral("Drums"));
     EXPECT_EQ(form->matrixModel().rowCount(), 3 + 4);
     EXPECT_EQ(form->session().image().routeEntryCount(), 0);
 }
@@ -285,12 +286,12 @@ TEST_F(FormTest, LargestConfigurationBuildsTheWholeMatrix)
     form->resize(form->width() + 200, form->height() + 100);
     QApplication::processEvents();
     EXPECT_EQ(form->SG->width(), narrower + 200);
-    form->SGClick(cell(form->SG, 4, 3));
-    EXPECT_EQ(text(form->matrixModel(), 4, 3), QStringLiteral("X"));
+    form->SGClick(cell(form->SG, 3, 4));
+    EXPECT_TRUE(routeOn(*form, 3, 4));
     // The route table is full: a pair without an entry cannot be added, and the log says so.
     const ConfigImage before = form->session().image();
     form->SGClick(cell(form->SG, 258, 258));
-    EXPECT_TRUE(text(form->matrixModel(), 258, 258).isEmpty());
+    EXPECT_FALSE(routeOn(*form, 258, 258));
     EXPECT_EQ(form->session().image(), before);
     EXPECT_EQ(logLines().back(), QStringLiteral("Tabla de rutas llena: no cabe otra ruta"));
 }
@@ -300,7 +301,7 @@ TEST_F(FormTest, ColourThatCannotBeStoredStillLastsForThisRun)
     makeSettingsUnwritable();
     startWith(twoAndThree());
     dialogs.colorAnswers.push_back(QColor(0x11, 0x22, 0x33));
-    form->SGNClick(cell(form->SGN, 4, 1));
+    form->SGNClick(cell(form->SGN, 1, 4));
     ASSERT_EQ(dialogs.errors.size(), 1u);
     EXPECT_TRUE(dialogs.errors[0].startsWith(QStringLiteral("Unable to write to ")));
     EXPECT_EQ(form->session().colors()[0], 0x332211u);

@@ -51,7 +51,7 @@ TEST_F(FormTest, EnglishAtStartChangesEveryCaption)
     EXPECT_EQ(form->English1->text(), QStringLiteral("English"));
     QStringList headers;
     for (int c = 0; c < 6; ++c)
-        headers << text(form->deviceModel(), c, 0);
+        headers << text(form->deviceModel(), 0, c);
     EXPECT_EQ(headers, (QStringList{"VID & PID", "Device", "Serial num", "Ports", "Color", ""}));
 }
 
@@ -67,7 +67,7 @@ TEST_F(FormTest, SwitchingLanguagesStoresTheChoiceAndKeepsOldLines)
     EXPECT_EQ(QSettings(iniPath(), QSettings::IniFormat).value(QStringLiteral("Idioma/Idioma")).toInt(), 1);
     form->botonConectarClick();
     EXPECT_EQ(logLines().mid(2), (QStringList{"QORV desconectado", "QORV offline"}));
-    EXPECT_EQ(text(form->deviceModel(), 3, 0), QStringLiteral("Ports"));
+    EXPECT_EQ(text(form->deviceModel(), 0, 3), QStringLiteral("Ports"));
 }
 
 TEST_F(FormTest, FailedLanguageWriteChangesNothing)
@@ -107,7 +107,7 @@ TEST_F(FormTest, HandEditedSettingsFileGivesNoFalseError)
         start();
         EXPECT_EQ(form->botonConectar->text(), QStringLiteral("Connect"));
         dialogs.colorAnswers.push_back(QColor(0x11, 0x22, 0x33));
-        form->SGNClick(cell(form->SGN, 4, 1));
+        form->SGNClick(cell(form->SGN, 1, 4));
         EXPECT_TRUE(dialogs.errors.empty()) << dialogs.errors.front().toStdString();
         EXPECT_EQ(QSettings(iniPath(), QSettings::IniFormat).value(QStringLiteral("Colores/color1")).toInt(), 0x332211);
     }

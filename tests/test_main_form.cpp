@@ -316,7 +316,7 @@ TEST_F(FormTest, FoldersAndFilesWithNonAsciiNames)
     EXPECT_TRUE(QFile::exists(QDir(workFolder()).filePath(QStringLiteral("last.qorv"))));
 
     dialogs.colorAnswers.push_back(QColor(0x10, 0x20, 0x30));
-    form->SGNClick(cell(form->SGN, 4, 1));
+    form->SGNClick(cell(form->SGN, 1, 4));
     EXPECT_TRUE(dialogs.errors.empty());
     EXPECT_EQ(QSettings(iniPath(), QSettings::IniFormat).value(QStringLiteral("Colores/color1")).toInt(), 0x302010);
 

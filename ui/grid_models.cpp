@@ -131,13 +131,10 @@ QVariant RoutingMatrixModel::data(const QModelIndex& index, int role) const
         return c.kind == MatrixCell::Kind::DeviceName ? QVariant(c.text) : QVariant();
     }
     case Qt::AccessibleTextRole:
-    case kRouteOnRole:
     case Qt::AccessibleDescriptionRole: {
         const MatrixCell c = cell(index.row(), index.column());
         if (c.kind != MatrixCell::Kind::Route)
             return role == Qt::AccessibleTextRole ? QVariant(c.text) : QVariant();
-        if (role == kRouteOnRole)
-            return c.on;
         const QString route = QStringLiteral("%1 → %2").arg(sourceName(c.route.source), destinationName(c.route.destination));
         if (role == Qt::AccessibleTextRole)
             return route;

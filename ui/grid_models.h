@@ -52,12 +52,10 @@ protected:
 
 // The routing matrix over the configuration image: one typed value per cell,
 // refreshed by rebuild(). The display text is the design's ("X" on a route that
-// is on) for the eye of assistive technology; the state is kRouteOnRole.
+// is on); whoever needs the state reads the typed cell.
 class RoutingMatrixModel : public GridModel {
     Q_OBJECT
 public:
-    static constexpr int kRouteOnRole = Qt::UserRole + 1;
-
     explicit RoutingMatrixModel(const ConfigImage& image, QObject* parent = nullptr);
 
     // Reads the image again. A matrix whose size does not change keeps its current cell.
@@ -71,7 +69,6 @@ public:
     QString destinationName(int destination) const;
     // The language of the descriptions given to assistive technology.
     void setLanguage(UiLanguage language) { language_ = language; }
-    QString text(int column, int row) const { return cell(row, column).text; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -120,7 +117,6 @@ public:
     // The device slot a row stands for; -1 for the header row or outside.
     int slotAt(int row) const { return row >= 1 && row < rows_ ? row - 1 : -1; }
     DeviceCell cell(int row, int column) const;
-    QString text(int column, int row) const { return cell(row, column).text; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

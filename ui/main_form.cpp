@@ -501,7 +501,7 @@ void TMainForm::SGNClick(const QModelIndex& index)
         deviceModel_->repaintAll();
         matrixModel_->repaintAll();
     } else if (index.column() == DeviceTableModel::kRemoveColumn) {
-        const QString name = deviceModel_->text(1, index.row());
+        const QString name = deviceModel_->cell(index.row(), DeviceTableModel::kNameColumn).text;
         const UiLanguage language = session_->language();
         if (!options_.dialogs->askYesNo(this, uiText(Text::RemoveTitle, language),
                                         uiText(Text::RemoveQuestion, language).arg(name), DefaultAnswer::Yes))

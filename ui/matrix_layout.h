@@ -19,9 +19,6 @@ public:
     int ports() const { return ports_; }
     int size() const { return ports_ + kFirstPortLine; }  // rows and columns alike
 
-    // The row of a source and the column of a destination (a global port, or Route::kRouter).
-    static int rowOf(int source) { return lineOf(source); }
-    static int columnOf(int destination) { return lineOf(destination); }
     // The global port, or Route::kRouter, that a row or column beyond the headers stands for.
     static int endpointAt(int line) { return line == kRouterLine ? Route::kRouter : line - kFirstPortLine; }
 
@@ -34,7 +31,6 @@ public:
     }
 
 private:
-    static int lineOf(int endpoint) { return endpoint == Route::kRouter ? kRouterLine : endpoint + kFirstPortLine; }
     bool isBody(int line) const { return line >= kRouterLine && line < size(); }
 
     int ports_;
