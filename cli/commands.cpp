@@ -412,9 +412,9 @@ int doctor(const RouterAccess& access)
                                         [](const Platform::HidNode& n) { return !(n.readable && n.writable); });
         if (denied) {
             say(QStringLiteral("To let your user open the router, run:"));
-            say(QStringLiteral("  echo 'KERNEL==\"hidraw*\", ATTRS{idVendor}==\"04d8\", ATTRS{idProduct}==\"eff6\", "
-                               "TAG+=\"uaccess\"' | sudo tee /etc/udev/rules.d/70-qorv.rules && "
-                               "sudo udevadm control --reload-rules && sudo udevadm trigger"));
+            say(QStringLiteral("  echo '%1' | sudo tee /etc/udev/rules.d/70-qorv.rules && "
+                               "sudo udevadm control --reload-rules && sudo udevadm trigger")
+                    .arg(QLatin1String(Platform::kUdevRule)));
             say(QStringLiteral("then unplug the router and plug it in again."));
         }
     }

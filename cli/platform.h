@@ -10,6 +10,10 @@ namespace Platform {
 
 bool isTerminal(std::FILE* stream);
 
+// The rule the package installs, for a user who has to add it by hand: the
+// router's HID device (bus 0003, USB), so it matches in either mode.
+inline constexpr char kUdevRule[] = R"(KERNEL=="hidraw*", KERNELS=="0003:04D8:EFF6.*", TAG+="uaccess")";
+
 struct HidNode {
     QString path;        // e.g. /dev/hidraw3
     bool exists = false;

@@ -7,6 +7,8 @@
 #   package   builds the Debian package and checks it (lintian, desktop entry, AppStream)
 #   bench     runs the benchmarks and measures the idle window's CPU use
 #   fuzz [SECONDS]  builds the libFuzzer targets with clang and runs each for SECONDS (60)
+#   hid-test  runs the shipped programs in a Debian 12 guest under QEMU against the
+#             simulated router made a kernel HID device (hidapi, hidraw, udev)
 #   windows   cross-builds for 64-bit Windows, runs every test under wine, and makes the
 #             installer and a portable zip in build-windows/
 set -euo pipefail
@@ -125,11 +127,16 @@ case "$cmd" in
             awk -v t="$target" '/stat::number_of_executed_units/ {runs=$2} /DONE/ {for (i=1;i<=NF;i++) if ($i=="cov:") cov=$(i+1)}
                  END {printf "%-16s %10d inputs, coverage %s edges\n", t, runs, cov}' "build-fuzz/$target.log"
         done ;;
+    hid-test)
+        install_missing "${base[@]}" file dpkg-dev qemu-system-x86 qemu-utils mmdebstrap e2fsprogs imagemagick
+        build build
+        (cd build && cpack -G DEB >/dev/null)
+        bash packaging/hid-test/run.sh build ;;
     windows)
         # Programs, tests and installer are all 64-bit: wine's 64-bit half is enough.
         install_missing "${base[@]}" g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix \
             wine wine64 nsis ninja-build zip dpkg-dev xvfb xauth
         bash packaging/windows/build.sh ;;
     *)
-        echo "usage: $0 run|test|sanitize|package|bench|fuzz [SECONDS]|windows" >&2; exit 2 ;;
+        echo "usage: $0 run|test|sanitize|package|bench|fuzz [SECONDS]|hid-test|windows" >&2; exit 2 ;;
 esac

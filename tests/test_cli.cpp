@@ -307,9 +307,18 @@ TEST(CliPlatform, UdevRuleGrantsSeatAccessToTheRoutersHidNode)
             (m.captured(4) == QLatin1String("==") ? matches : assignments)[key] = m.captured(5);
         }
         EXPECT_EQ(matches.value(QStringLiteral("KERNEL")), QStringLiteral("hidraw*"));
-        EXPECT_EQ(matches.value(QStringLiteral("ATTRS{idVendor}")), QStringLiteral("04d8"));
-        EXPECT_EQ(matches.value(QStringLiteral("ATTRS{idProduct}")), QStringLiteral("eff6"));
+        // KERNELS is a glob over the node's parents: the HID device is named
+        // BUS:VENDOR:PRODUCT.N in upper-case hexadecimal.
+        const QRegularExpression parent(QRegularExpression::wildcardToRegularExpression(
+            matches.value(QStringLiteral("KERNELS"))));
+        EXPECT_TRUE(parent.match(QStringLiteral("0003:04D8:EFF6.0001")).hasMatch());
+        EXPECT_TRUE(parent.match(QStringLiteral("0003:04D8:EFF6.00A2")).hasMatch());
+        EXPECT_FALSE(parent.match(QStringLiteral("0003:04D8:EFF7.0001")).hasMatch());
+        EXPECT_FALSE(parent.match(QStringLiteral("0005:04D8:EFF6.0001")).hasMatch());
+        EXPECT_FALSE(parent.match(QStringLiteral("1-1.4:1.0")).hasMatch());
         EXPECT_EQ(assignments.value(QStringLiteral("TAG")), QStringLiteral("uaccess"));
+        // doctor tells a user without the package to add this very line.
+        EXPECT_EQ(line, QLatin1String(Platform::kUdevRule));
     }
     EXPECT_EQ(rules, 1);
     // uaccess is applied by systemd's 73-seat-late.rules: every rule file we ship
