@@ -111,7 +111,6 @@ public:
     }
     void insertLogText(const QString&) override {}
     void statusChanged(const RouterStatus&) override {}
-    void rebuildGrids() override {}
     void showError(const LogMessage&) override {}
     Msg last = Msg::Offline;
     bool updated = false;

@@ -29,8 +29,7 @@ struct Program {
         options.programFolder = home.path();
         form = std::make_unique<TMainForm>(options);
         form->Timer1->stop();
-        form->session().setImage(largestConfiguration());
-        form->RebuildGrids();
+        form->session().document().load(largestConfiguration());
         form->show();
         QApplication::processEvents();
     }

@@ -129,7 +129,6 @@ public:
     }
     void insertLogText(const QString&) override {}
     void statusChanged(const RouterStatus& published) override { status = published; }
-    void rebuildGrids() override {}
     void showError(const LogMessage& message) override { print(stream_, messageText(message, UiLanguage::English) + '\n'); }
     void commandGaveUp(std::uint8_t command) override { gaveUp = command; }
 

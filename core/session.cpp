@@ -4,6 +4,7 @@
 #include "link/clock.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cstdint>
@@ -46,7 +47,9 @@ int Session::storedLanguage() const
 
 void Session::loadLastConfiguration()
 {
-    readImageFile(lastConfigPath(), image_);
+    ConfigImage image = document_.image();
+    readImageFile(lastConfigPath(), image);
+    document_.load(image);
 }
 
 bool Session::setColor(int slot, std::uint32_t color)
@@ -362,21 +365,6 @@ void Session::linkFailed()
     dropLink();
 }
 
-bool Session::toggle(const Route& route)
-{
-    return image_.toggle(route);
-}
-
-void Session::removeDevice(int slot)
-{
-    image_.removeDevice(slot);
-}
-
-void Session::setImage(const ConfigImage& image)
-{
-    image_ = image;
-}
-
 ConfigExchange::Outcome Session::readRouterImage(ConfigImage& image, const ExchangeProgress& progress)
 {
     // The mode probe may still owe the routing firmware's marker to a repeat of
@@ -406,18 +394,21 @@ ConfigExchange::Outcome Session::writeRouterImage(const ConfigImage& image, cons
 
 bool Session::receiveConfiguration()
 {
-    if (readRouterImage(image_) != ConfigExchange::Outcome::Done)
+    ConfigImage received = document_.image();
+    if (readRouterImage(received) != ConfigExchange::Outcome::Done)
         return false;
+    document_.replace(received, {Text::UndoReceive, {}, {}});
+    document_.markStored();
     saveConfiguration(lastConfigPath());
     view_.appendLog({Msg::ConfigReceived});
-    view_.rebuildGrids();
     return true;
 }
 
 bool Session::sendConfiguration()
 {
-    if (writeRouterImage(image_) != ConfigExchange::Outcome::Done)
+    if (writeRouterImage(document_.image()) != ConfigExchange::Outcome::Done)
         return false;
+    document_.markStored();
     view_.appendLog({Msg::ConfigSent});
     return true;
 }
@@ -435,14 +426,16 @@ bool Session::openConfiguration(const QString& path)
                          QDir::toNativeSeparators(path)});
         return false;
     }
-    image_ = read;
+    document_.replace(read, {Text::UndoOpen, QFileInfo(path).fileName(), {}});
     return true;
 }
 
 bool Session::saveConfiguration(const QString& path)
 {
-    if (writeImageFile(path, image_))
+    if (writeImageFile(path, document_.image())) {
+        document_.markStored();
         return true;
+    }
     view_.appendLog({Msg::UnableToSave, QDir::toNativeSeparators(path)});
     return false;
 }

@@ -2,6 +2,7 @@
 #include "config/config_exchange.h"
 #include "config/config_image.h"
 #include "config/settings.h"
+#include "core/config_document.h"
 #include "core/router_status.h"
 #include "core/session_types.h"
 #include "firmware/hex_manager.h"
@@ -58,13 +59,12 @@ public:
     // Never during a configuration exchange or an update.
     void watchForRouter(bool on) { watching_ = on; }
 
-    // The configuration.
-    const ConfigImage& image() const { return image_; }
-    // False when nothing changed (a new route needs a slot and all are taken).
-    bool toggle(const Route& route);
-    void removeDevice(int slot);
-    void setImage(const ConfigImage& image);
-    // Each true when it completed.
+    // The configuration being edited: its route and device edits, undo and redo
+    // are the document's; receiving, sending, opening and saving are here.
+    ConfigDocument& document() { return document_; }
+    const ConfigImage& image() const { return document_.image(); }
+    // Each true when it completed. A received configuration replaces the one on
+    // screen as an edit that can be undone.
     bool receiveConfiguration();
     bool sendConfiguration();
     // The router's image into `image`, or `image` into the router, with the
@@ -74,7 +74,7 @@ public:
     ConfigExchange::Outcome readRouterImage(ConfigImage& image, const ExchangeProgress& progress = {});
     ConfigExchange::Outcome writeRouterImage(const ConfigImage& image, const ExchangeProgress& progress = {});
     // Only a file of exactly one image replaces it; anything else is logged and
-    // changes nothing. The caller rebuilds the grids.
+    // changes nothing.
     bool openConfiguration(const QString& path);
     bool saveConfiguration(const QString& path);
 
@@ -127,7 +127,7 @@ private:
 
     SessionView& view_;
     MillisecondClock& clock_;
-    ConfigImage image_;
+    ConfigDocument document_;
     ColorTable colors_{};
     UiLanguage language_ = UiLanguage::Spanish;
     DeviceLink link_;

@@ -19,8 +19,6 @@ public:
     virtual void insertLogText(const QString& text) = 0;
     // The router's status changed (see RouterStatus).
     virtual void statusChanged(const RouterStatus& status) = 0;
-    // Refills both grids from the configuration image.
-    virtual void rebuildGrids() = 0;
     // A failure the user must acknowledge (the error box).
     virtual void showError(const LogMessage& message) = 0;
     // A bootloader command (1 to 4) got no good reply within its attempts. The

@@ -23,7 +23,6 @@ public:
     void appendLog(const LogMessage& message) override { sawUpdated = sawUpdated || message.id == Msg::Updated; }
     void insertLogText(const QString&) override {}
     void statusChanged(const RouterStatus&) override {}
-    void rebuildGrids() override {}
     void showError(const LogMessage&) override {}
     bool sawUpdated = false;
 };

@@ -45,8 +45,7 @@ int main(int argc, char** argv)
         form.Timer1Timer();
     form.botonRecibirClick();
     if (argc > 2 && QByteArray(argv[2]) == "largest") {
-        form.session().setImage(largestConfiguration());
-        form.RebuildGrids();
+        form.session().document().load(largestConfiguration());
     }
     const std::uint32_t colors[] = {0x2A4AE0, 0xD08020, 0x40B040, 0x20A0E0};
     for (int slot = 0; slot < 4; ++slot)

@@ -17,7 +17,6 @@ public:
         status = published;
         ++statusChanges;
     }
-    void rebuildGrids() override { ++rebuilds; }
     void showError(const LogMessage& message) override { errors.push_back(message); }
 
     std::vector<Msg> ids() const
@@ -49,5 +48,4 @@ public:
     int statusChanges = 0;
     QString inserted;
     int stars = 0;
-    int rebuilds = 0;
 };

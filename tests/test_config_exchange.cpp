@@ -232,7 +232,7 @@ TEST(ExchangeSession, ReceiveReplacesImageAndLastFileOnlyWhenComplete)
     ASSERT_TRUE(session.ConnectDevice());
 
     const ConfigImage before = ConfigImage::empty();
-    session.setImage(before);
+    session.document().load(before);
     router.faults.answersLeft = 30;
     session.receiveConfiguration();
     EXPECT_EQ(session.image(), before);
@@ -240,14 +240,15 @@ TEST(ExchangeSession, ReceiveReplacesImageAndLastFileOnlyWhenComplete)
     EXPECT_EQ(view.ids().back(), Msg::Offline);
     EXPECT_FALSE(view.enabled(Button::Recibir));
     EXPECT_FALSE(view.enabled(Button::Enviar));
-    EXPECT_EQ(view.rebuilds, 0);
+    EXPECT_FALSE(session.document().canUndo()) << "nothing on screen was replaced";
     EXPECT_TRUE(session.isOpen());
 
     router.faults.answersLeft = -1;
     session.receiveConfiguration();
     EXPECT_EQ(session.image(), router.image);
     EXPECT_EQ(view.ids().back(), Msg::ConfigReceived);
-    EXPECT_EQ(view.rebuilds, 1);
+    EXPECT_TRUE(session.document().canUndo()) << "the received image replaced the one on screen";
+    EXPECT_FALSE(session.document().modified()) << "and is what the router holds";
     QFile last(session.lastConfigPath());
     ASSERT_TRUE(last.open(QIODevice::ReadOnly));
     EXPECT_EQ(last.readAll(), QByteArray(reinterpret_cast<const char*>(router.image.rawBytes()), kImageSize));
@@ -387,7 +388,7 @@ TEST(ExchangeSession, UnplugDuringATransferIsSaidOnceAndKeepsTheImage)
     session.useWorkFolder(folder.path());
     session.watchForRouter(true);
     const ConfigImage before = ConfigImage::empty();
-    session.setImage(before);
+    session.document().load(before);
 
     for (bool receive : {true, false}) {
         SCOPED_TRACE(receive ? "receive" : "send");

@@ -75,7 +75,7 @@ TEST(ConfigFiles, FailedSaveIsLoggedWithTheFileName)
     FakeClock clock;
     RecordingView view;
     Session session(backend, clock, view);
-    session.setImage(ConfigImage::empty());
+    session.document().load(ConfigImage::empty());
     QDir(dir.path()).mkdir(QStringLiteral("a folder.qorv"));
     const QString targets[] = {dir.filePath(QStringLiteral("missing folder/x.qorv")),
                                dir.filePath(QStringLiteral("a folder.qorv"))};

@@ -45,8 +45,7 @@ TEST_F(FormTest, MatrixTextsAndSizes)
     start();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        form->session().setImage(c.image);
-        form->RebuildGrids();
+        form->session().document().load(c.image);
         auto& m = form->matrixModel();
         EXPECT_EQ(m.rowCount(), c.cells);
         EXPECT_EQ(m.columnCount(), c.cells);
@@ -69,8 +68,7 @@ TEST_F(FormTest, MatrixTextsAndSizes)
     for (int i = 0; i < m.rowCount(); ++i)
         EXPECT_NE(text(m, 0, i), QStringLiteral("Hidden"));
 
-    form->session().setImage(twoAndThree());
-    form->RebuildGrids();
+    form->session().document().load(twoAndThree());
     EXPECT_EQ(text(m, 0, 5), QStringLiteral("Synth"));
     EXPECT_EQ(text(m, 5, 0), QStringLiteral("Synth"));
     EXPECT_TRUE(text(m, 0, 6).isEmpty()) << "only the first port carries the name";
@@ -165,8 +163,7 @@ TEST_F(FormTest, DeviceTableRows)
     start();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.rows);
-        form->session().setImage(c.image);
-        form->RebuildGrids();
+        form->session().document().load(c.image);
         EXPECT_EQ(form->deviceModel().rowCount(), c.rows);
         EXPECT_EQ(form->SGN->height(), c.height);
         EXPECT_EQ(form->SGN->width(), 385);

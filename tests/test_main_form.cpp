@@ -193,14 +193,13 @@ TEST_F(FormTest, OpenAndSaveConfigurations)
 {
     start();
     const QString saved = QDir(home.path()).filePath(QStringLiteral("mine"));
-    form->session().setImage(sampleConfiguration());
+    form->session().document().load(sampleConfiguration());
     dialogs.saveAnswers.push_back(saved);
     form->botonGuardarClick();
     EXPECT_EQ(QFileInfo(saved).size(), 4096);
     EXPECT_EQ(dialogs.folders.back(), workFolder());
 
-    form->session().setImage(ConfigImage::empty());
-    form->RebuildGrids();
+    form->session().document().load(ConfigImage::empty());
     dialogs.openAnswers.push_back(std::nullopt);
     form->botonAbrirClick();
     EXPECT_EQ(dialogs.filters.back(), QStringLiteral("QORV config|*.qorv"));
@@ -324,7 +323,7 @@ TEST_F(FormTest, FoldersAndFilesWithNonAsciiNames)
     dialogs.saveAnswers.push_back(saved);
     form->botonGuardarClick();
     EXPECT_EQ(QFileInfo(saved).size(), static_cast<qint64>(kImageSize));
-    form->session().setImage(ConfigImage::empty());
+    form->session().document().load(ConfigImage::empty());
     dialogs.openAnswers.push_back(saved);
     form->botonAbrirClick();
     EXPECT_EQ(form->session().image(), sample);

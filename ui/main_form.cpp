@@ -3,7 +3,6 @@
 #include "config/device_name.h"
 #include "core/work_folder.h"
 #include "ui/button_states.h"
-#include "ui/edit_commands.h"
 #include "ui/grid_models.h"
 #include "ui/frozen_headers.h"
 #include "ui/grid_view.h"
@@ -51,6 +50,17 @@ public:
         return QProxyStyle::pixelMetric(metric, option, widget);
     }
 };
+
+// "ruta Keys In 1 → Synth Out 2", in a language.
+QString editText(const EditDescription& edit, UiLanguage language)
+{
+    QString text = uiText(edit.text, language);
+    if (text.contains(QLatin1String("%2")))
+        return text.arg(edit.first, edit.second);
+    if (text.contains(QLatin1String("%1")))
+        return text.arg(edit.first);
+    return text;
+}
 
 QTableView* makeGrid(QWidget* parent, QAbstractItemModel* model, QStyledItemDelegate* delegate)
 {
@@ -108,10 +118,14 @@ TMainForm::TMainForm(const MainFormOptions& options, QWidget* parent)
       session_(std::make_unique<Session>(*options.backend, *options.clock, *this, options.trace))
 {
     buildControls();
+    session_->document().setListener(this);
     FormCreate();
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm()
+{
+    session_->document().setListener(nullptr);
+}
 
 void TMainForm::buildControls()
 {
@@ -256,8 +270,6 @@ void TMainForm::FormCreate()
     OpenDialog1.initialDir = QDir::currentPath();
     SaveDialog1.initialDir = QDir::currentPath();
     session_->loadLastConfiguration();
-    baseline_ = session_->image();
-    RebuildGrids();
     session_->watchForRouter(true);
     botonConectarClick();
     Timer1->start();
@@ -311,23 +323,9 @@ void TMainForm::botonEraseClick() { session_->erase(); }
 void TMainForm::botonProgramClick() { session_->program(); }
 void TMainForm::botonVerifyClick() { session_->verify(); }
 void TMainForm::botonSaltarClick() { session_->jump(); }
-void TMainForm::botonRecibirClick()
-{
-    const ConfigImage before = session_->image();
-    if (!session_->receiveConfiguration())
-        return;
-    baseline_ = session_->image();
-    if (session_->image() != before)
-        recordEdit(before, static_cast<int>(Text::UndoReceive));
-    updateModifiedMark();
-}
+void TMainForm::botonRecibirClick() { session_->receiveConfiguration(); }
+void TMainForm::botonEnviarClick() { session_->sendConfiguration(); }
 
-void TMainForm::botonEnviarClick()
-{
-    if (session_->sendConfiguration())
-        baseline_ = session_->image();
-    updateModifiedMark();
-}
 void TMainForm::Timer1Timer()
 {
     session_->tick();
@@ -355,22 +353,16 @@ void TMainForm::botonAbrirClick()
 {
     if (const auto chosen = options_.dialogs->openFile(this, OpenDialog1.filter, OpenDialog1.initialDir)) {
         OpenDialog1.fileName = *chosen;
-        const ConfigImage before = session_->image();
-        if (session_->openConfiguration(*chosen) && session_->image() != before)
-            recordEdit(before, static_cast<int>(Text::UndoOpen), QFileInfo(*chosen).fileName());
+        session_->openConfiguration(*chosen);
     }
-    RebuildGrids();
-    updateModifiedMark();
 }
 
 void TMainForm::botonGuardarClick()
 {
     if (const auto chosen = options_.dialogs->saveFile(this, SaveDialog1.initialDir)) {
         SaveDialog1.fileName = *chosen;
-        if (session_->saveConfiguration(*chosen))
-            baseline_ = session_->image();
+        session_->saveConfiguration(*chosen);
     }
-    updateModifiedMark();
 }
 
 void TMainForm::setCaptions(UiLanguage language)
@@ -409,8 +401,6 @@ void TMainForm::chooseLanguage(UiLanguage language)
     setAccessibleTexts(language);
     deviceModel_->setLanguage(language);
     matrixModel_->setLanguage(language);
-    for (int i = 0; i < undoStack_.count(); ++i)
-        static_cast<ImageEdit*>(const_cast<QUndoCommand*>(undoStack_.command(i)))->translate(language);
     refreshEditMenu();
 }
 
@@ -474,16 +464,10 @@ void TMainForm::SGClick(const QModelIndex& index)
     const std::optional<Route> route = matrixModel_->layout().routeAt(index.row(), index.column());
     if (!route)
         return;
-    const ConfigImage before = session_->image();
     // Refused only when a new entry is needed and all route slots are taken.
-    if (!session_->toggle(*route)) {
+    if (!session_->document().toggle(*route, {Text::UndoRoute, matrixModel_->sourceName(route->source),
+                                               matrixModel_->destinationName(route->destination)}))
         appendLog({Msg::RouteTableFull});
-        return;
-    }
-    recordEdit(before, static_cast<int>(Text::UndoRoute), matrixModel_->sourceName(route->source),
-               matrixModel_->destinationName(route->destination));
-    RebuildGrids();
-    updateModifiedMark();
 }
 
 void TMainForm::SGNClick(const QModelIndex& index)
@@ -506,26 +490,19 @@ void TMainForm::SGNClick(const QModelIndex& index)
         if (!options_.dialogs->askYesNo(this, uiText(Text::RemoveTitle, language),
                                         uiText(Text::RemoveQuestion, language).arg(name), DefaultAnswer::Yes))
             return;
-        const ConfigImage before = session_->image();
-        session_->removeDevice(slot);
-        recordEdit(before, static_cast<int>(Text::UndoRemove), name);
-        RebuildGrids();
-        updateModifiedMark();
+        session_->document().removeDevice(slot, {Text::UndoRemove, name, {}});
     }
 }
 
 void TMainForm::buildEditMenu()
 {
-    // 1000 edits of two images each: 8 MB at most.
-    undoStack_.setUndoLimit(1000);
     Edicion1 = menuBar()->addMenu(formText(Text::MenuEdicion));
     Deshacer1 = Edicion1->addAction(formText(Text::Undo));
     Deshacer1->setShortcut(QKeySequence::Undo);
     Rehacer1 = Edicion1->addAction(formText(Text::Redo));
     Rehacer1->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
-    connect(Deshacer1, &QAction::triggered, &undoStack_, &QUndoStack::undo);
-    connect(Rehacer1, &QAction::triggered, &undoStack_, &QUndoStack::redo);
-    connect(&undoStack_, &QUndoStack::indexChanged, this, &TMainForm::refreshEditMenu);
+    connect(Deshacer1, &QAction::triggered, this, [this] { session_->document().undo(); });
+    connect(Rehacer1, &QAction::triggered, this, [this] { session_->document().redo(); });
     refreshEditMenu();
 }
 
@@ -534,34 +511,31 @@ void TMainForm::refreshEditMenu()
 {
     const UiLanguage language = session_ ? session_->language() : UiLanguage::Spanish;
     Edicion1->setTitle(uiText(Text::MenuEdicion, language));
-    const auto caption = [&](Text action, const QString& what) {
+    const auto caption = [&](Text action, const EditDescription* edit) {
         const QString name = uiText(action, language);
-        return what.isEmpty() ? name : name + QStringLiteral(": ") + what;
+        return edit ? name + QStringLiteral(": ") + editText(*edit, language) : name;
     };
-    Deshacer1->setText(caption(Text::Undo, undoStack_.undoText()));
-    Rehacer1->setText(caption(Text::Redo, undoStack_.redoText()));
-    Deshacer1->setEnabled(undoStack_.canUndo());
-    Rehacer1->setEnabled(undoStack_.canRedo());
+    const ConfigDocument* document = session_ ? &session_->document() : nullptr;
+    const bool canUndo = document && document->canUndo();
+    const bool canRedo = document && document->canRedo();
+    Deshacer1->setText(caption(Text::Undo, canUndo ? &document->undoDescription() : nullptr));
+    Rehacer1->setText(caption(Text::Redo, canRedo ? &document->redoDescription() : nullptr));
+    Deshacer1->setEnabled(canUndo);
+    Rehacer1->setEnabled(canRedo);
 }
 
-void TMainForm::recordEdit(const ConfigImage& before, int text, const QString& first, const QString& second)
+void TMainForm::imageChanged(bool devicesChanged)
 {
-    auto* edit = new ImageEdit(before, session_->image(), {text, first, second},
-                               [this](const ConfigImage& image) { showImage(image); });
-    edit->translate(session_->language());
-    undoStack_.push(edit);
+    if (devicesChanged)
+        RebuildGrids();
+    else
+        rebuildMatrix();
 }
 
-void TMainForm::showImage(const ConfigImage& image)
+void TMainForm::historyChanged()
 {
-    session_->setImage(image);
-    RebuildGrids();
-    updateModifiedMark();
-}
-
-void TMainForm::updateModifiedMark()
-{
-    setWindowModified(session_->image() != baseline_);
+    setWindowModified(session_->document().modified());
+    refreshEditMenu();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event)

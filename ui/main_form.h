@@ -8,7 +8,6 @@
 
 #include <QImage>
 #include <QMainWindow>
-#include <QUndoStack>
 
 #include <functional>
 #include <memory>
@@ -42,7 +41,7 @@ struct MainFormOptions {
 void registerTahoma();
 
 // The one window: log, buttons, device table and routing matrix.
-class TMainForm : public QMainWindow, public SessionView {
+class TMainForm : public QMainWindow, public SessionView, private DocumentListener {
     Q_OBJECT
 public:
     explicit TMainForm(const MainFormOptions& options, QWidget* parent = nullptr);
@@ -79,8 +78,8 @@ public:
     void SGNClick(const QModelIndex& index);
 
     // Beyond the design: undo and redo of every edit of the configuration on
-    // screen, and the mark of a configuration not yet sent or saved.
-    QUndoStack& undoStack() { return undoStack_; }
+    // screen (Deshacer1, Rehacer1), and the mark of a configuration not yet
+    // received, sent or saved; both are the session's document.
     bool configurationModified() const { return isWindowModified(); }
 
     void RebuildGrids();
@@ -91,7 +90,6 @@ public:
     void appendLog(const LogMessage& message) override;
     void insertLogText(const QString& text) override { InsertLogText(text); }
     void statusChanged(const RouterStatus& status) override;
-    void rebuildGrids() override { RebuildGrids(); }
     void tickNeeded() override;
     void showError(const LogMessage& message) override;
 
@@ -132,10 +130,9 @@ private:
     void buildControls();
     void buildEditMenu();
     void refreshEditMenu();
-    // Keeps an edit the session has just made undoable, described for the menu.
-    void recordEdit(const ConfigImage& before, int text, const QString& first = {}, const QString& second = {});
-    void showImage(const ConfigImage& image);
-    void updateModifiedMark();
+    // DocumentListener: only what changed is refilled.
+    void imageChanged(bool devicesChanged) override;
+    void historyChanged() override;
     void setCaptions(UiLanguage language);
     void rebuildDeviceTable();
     void rebuildMatrix();
@@ -151,9 +148,6 @@ private:
     MatrixPaintStyle matrixPaint_;
     DevicePaintStyle devicePaint_;
     std::vector<QAction*> languageItems_;
-    QUndoStack undoStack_;
-    // What was last received, sent or saved: the screen differs from it, or not.
-    ConfigImage baseline_;
     FrozenHeaders* frozenHeaders_ = nullptr;
     QRect devicesDesigned_;
     QRect matrixDesigned_;

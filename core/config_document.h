@@ -1,0 +1,78 @@
+#pragma once
+#include "config/config_image.h"
+#include "text/texts.h"
+
+#include <QString>
+
+#include <cstddef>
+#include <vector>
+
+// What an edit was, for the Edit menu: a text with the names it mentions.
+struct EditDescription {
+    Text text = Text::UndoRoute;
+    QString first;
+    QString second;
+};
+
+// Hears what changed in the configuration being edited.
+class DocumentListener {
+public:
+    virtual ~DocumentListener() = default;
+    // The image changed. With `devicesChanged` false only routes did: the device
+    // table shows the same rows and need not be refilled.
+    virtual void imageChanged(bool devicesChanged) = 0;
+    // The modified mark or the undo history changed, the image perhaps not.
+    virtual void historyChanged() = 0;
+};
+
+// The configuration being edited, owned once for the whole run: the image, the
+// undo history of whole images, and the image last stored (received, sent or
+// saved) that the modified mark compares against. Every change goes through
+// its edits and is announced to the one listener.
+class ConfigDocument {
+public:
+    // 1000 edits of two images each: 8 MB at most.
+    static constexpr std::size_t kHistoryLimit = 1000;
+
+    void setListener(DocumentListener* listener) { listener_ = listener; }
+
+    const ConfigImage& image() const { return image_; }
+    // The image differs from what was last stored.
+    bool modified() const { return image_ != stored_; }
+
+    // Starts afresh from an image as stored: no history, not modified.
+    void load(const ConfigImage& image);
+
+    // Undoable edits. A toggle is refused (false) only when the route needs a new
+    // entry and the table is full; replace() records nothing when the image is
+    // the same.
+    bool toggle(const Route& route, EditDescription what);
+    void removeDevice(int slot, EditDescription what);
+    void replace(const ConfigImage& image, EditDescription what);
+    // The router or a file now holds the image as it is.
+    void markStored();
+
+    bool canUndo() const { return done_ > 0; }
+    bool canRedo() const { return done_ < steps_.size(); }
+    // Of the edit undo() or redo() would take back or make again.
+    const EditDescription& undoDescription() const { return steps_[done_ - 1].what; }
+    const EditDescription& redoDescription() const { return steps_[done_].what; }
+    void undo();
+    void redo();
+
+private:
+    struct Step {
+        ConfigImage before;
+        ConfigImage after;
+        EditDescription what;
+    };
+    void record(const ConfigImage& before, EditDescription what);
+    void announce(const ConfigImage& before);
+    void show(const ConfigImage& image);
+
+    ConfigImage image_;
+    ConfigImage stored_;
+    std::vector<Step> steps_;
+    std::size_t done_ = 0;  // steps_[0, done_) are applied
+    DocumentListener* listener_ = nullptr;
+};
