@@ -130,10 +130,10 @@ public:
     void insertLogText(const QString&) override {}
     void statusChanged(const RouterStatus& published) override { status = published; }
     void showError(const LogMessage& message) override { print(stream_, messageText(message, UiLanguage::English) + '\n'); }
-    void commandGaveUp(std::uint8_t command) override { gaveUp = command; }
+    void commandGaveUp(BootCommand) override { gaveUp = true; }
 
     bool echo = false;
-    std::uint8_t gaveUp = 0;
+    bool gaveUp = false;
     RouterStatus status;
 
 private:
@@ -327,11 +327,6 @@ int send(const QString& path, const RouterAccess& access)
 
 int update(const QString& path, const RouterAccess& access)
 {
-    // Count the records first, for the progress, with the same reader the transport uses.
-    CHexManager counter;
-    const std::uint32_t total =
-        counter.OpenHexFile(std::filesystem::path(path.toStdU16String())) ? counter.recordCount() : 0;
-
     Connection c(access);
     if (const int error = modeError(probe(c.session, c.view, access), RouterMode::Update, access))
         return error;
@@ -349,7 +344,7 @@ int update(const QString& path, const RouterAccess& access)
 
     c.view.echo = !access.terminal;
     c.session.startUpdate();
-    Progress progress(access, QStringLiteral("update"), total);
+    Progress progress(access, QStringLiteral("update"), c.session.firmwareCheck().records);
     const std::uint32_t start = access.clock->now();
     // Done once the router has been looked for after the Jump, found or not.
     while (c.view.status.outcome != RouterStatus::Outcome::Updated || c.view.status.reconnecting) {
@@ -376,7 +371,7 @@ int update(const QString& path, const RouterAccess& access)
             return kExitNoAnswer;
         }
         c.session.tick();
-        progress.update(c.session.transport().programmedRecords());
+        progress.update(c.view.status.recordsSent);
         access.pause();
     }
     progress.finish();

@@ -1,6 +1,8 @@
 #pragma once
 #include "firmware/update_sequence.h"
 
+#include <cstdint>
+
 // Where things stand, as the session publishes it after every change. The window
 // derives its buttons from it and a console waits on it; nobody reads log text.
 struct RouterStatus {
@@ -21,6 +23,7 @@ struct RouterStatus {
     bool flashErased = false;      // it stopped after the Erase went out
     int routerCrc = 0;             // of the last Verify reply
     int toolCrc = 0;
+    std::uint32_t recordsSent = 0;  // records of the file handed to Program packets in this run
 
     bool operator==(const RouterStatus& o) const
     {
@@ -28,7 +31,7 @@ struct RouterStatus {
             && firmwareMajor == o.firmwareMajor && firmwareMinor == o.firmwareMinor && fileAccepted == o.fileAccepted
             && updateRunning == o.updateRunning && reconnecting == o.reconnecting && outcome == o.outcome
             && stop == o.stop && stoppedCommand == o.stoppedCommand && flashErased == o.flashErased
-            && routerCrc == o.routerCrc && toolCrc == o.toolCrc;
+            && routerCrc == o.routerCrc && toolCrc == o.toolCrc && recordsSent == o.recordsSent;
     }
     bool operator!=(const RouterStatus& o) const { return !(*this == o); }
 };

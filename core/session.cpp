@@ -10,7 +10,8 @@
 #include <cstdint>
 
 Session::Session(HidBackend& backend, MillisecondClock& clock, SessionView& view, Trace* trace)
-    : view_(view), clock_(clock), link_(backend, trace), boot_(link_, clock, *this, hex_), update_(boot_, hex_, *this)
+    : view_(view), clock_(clock), link_(backend, trace), boot_(link_, clock, *this, update_, hex_),
+      update_(boot_, hex_, *this)
 {
     for (int slot = 0; slot < kColorCount; ++slot)
         colors_[slot] = Settings::defaultColor(slot);
@@ -79,6 +80,7 @@ void Session::publish()
     status_.linkOpen = link_.isOpen();
     status_.reconnecting = reconnecting_;
     status_.fileAccepted = update_.fileAccepted();
+    status_.recordsSent = static_cast<std::uint32_t>(boot_.programmedRecords());
     if (status_ == published_)
         return;
     published_ = status_;
@@ -228,9 +230,10 @@ void Session::routesModeSeen()
     mode_ = SessionMode::RoutesModeSeen;
 }
 
-void Session::commandGaveUp(std::uint8_t command)
+void Session::commandGaveUp(BootCommand command)
 {
-    if (command < 1 || command > 4)
+    // A Jump is sent once and never answered: the router restarts.
+    if (command == BootCommand::Jump || static_cast<std::uint8_t>(command) == 0)
         return;
     view_.commandGaveUp(command);
     update_.commandGaveUp();
@@ -239,11 +242,6 @@ void Session::commandGaveUp(std::uint8_t command)
 void Session::commandQueued()
 {
     view_.tickNeeded();
-}
-
-void Session::HandleBootReply(int code, const std::uint8_t* payload, std::size_t length)
-{
-    update_.HandleBootReply(code, payload, length);
 }
 
 void Session::chooseFirmware(const std::filesystem::path* chosen, const QString& shownName)

@@ -94,13 +94,10 @@ public:
     void verify() { update_.verify(); }
     void jump() { update_.jump(); }
     const FirmwareCheck& firmwareCheck() const { return update_.lastCheck(); }
-    CHexManager& firmwareFile() { return hex_; }
-    const CBootLoader& transport() const { return boot_; }
 
     const RouterStatus& status() const { return status_; }
     SessionMode mode() const { return mode_; }
     bool isOpen() const { return link_.isOpen(); }
-    DeviceLink& link() { return link_; }
 
     QString workFolder() const { return workFolder_; }
     QString lastConfigPath() const;
@@ -109,10 +106,9 @@ public:
 private:
     // BootListener
     void routesModeSeen() override;
-    void commandGaveUp(std::uint8_t command) override;
+    void commandGaveUp(BootCommand command) override;
     void commandQueued() override;
     void linkFailed() override;
-    void HandleBootReply(int code, const std::uint8_t* payload, std::size_t length) override;
     // UpdateListener
     void updateEvent(const UpdateEvent& event) override;
 
@@ -132,6 +128,9 @@ private:
     UiLanguage language_ = UiLanguage::Spanish;
     DeviceLink link_;
     CHexManager hex_;
+    // The transport hands the bootloader's replies to the update, which was
+    // given the transport: each knows the other, neither uses the other while
+    // they are built.
     CBootLoader boot_;
     UpdateSequence update_;
 

@@ -21,9 +21,9 @@ public:
     virtual void statusChanged(const RouterStatus& status) = 0;
     // A failure the user must acknowledge (the error box).
     virtual void showError(const LogMessage& message) = 0;
-    // A bootloader command (1 to 4) got no good reply within its attempts. The
-    // window says nothing about it; a console reports it.
-    virtual void commandGaveUp(std::uint8_t /*command*/) {}
+    // A bootloader command got no good reply within its attempts. The window says
+    // nothing about it; a console reports it.
+    virtual void commandGaveUp(BootCommand /*command*/) {}
     // The session has work for the tick again (see Session::needsFastTick).
     virtual void tickNeeded() {}
 };

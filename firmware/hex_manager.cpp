@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 namespace {
@@ -60,6 +61,7 @@ bool CHexManager::open(std::unique_ptr<std::istream> stream)
 {
     file_ = std::move(stream);
     held_ = true;
+    rangeKnown_ = false;
     recordsEnded_ = false;
     if (!readLine(kSignatureLineLimit) || lineLength_ < kSignatureLength)
         return false;
@@ -71,15 +73,22 @@ bool CHexManager::OpenHexFile(const std::filesystem::path& path)
     fileName_ = path;
     file_.reset();
     held_ = false;
-    auto stream = std::make_unique<std::ifstream>(path, std::ios::binary);
-    if (!stream->is_open())
+    // Read whole, once: what the check accepts is then exactly what the Program
+    // packets carry and Verify covers, even if the file changes on disk meanwhile.
+    std::ifstream in(path, std::ios::binary);
+    if (!in.is_open())
         return false;
-    return open(std::move(stream));
+    std::string contents((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad())
+        return false;
+    return open(std::make_unique<std::istringstream>(std::move(contents), std::ios::binary));
 }
 
 bool CHexManager::OpenHexData(std::string contents, const std::filesystem::path& name)
 {
     fileName_ = name;
+    file_.reset();
+    held_ = false;
     return open(std::make_unique<std::istringstream>(std::move(contents), std::ios::binary));
 }
 
@@ -186,10 +195,13 @@ bool CHexManager::BuildImage(ImageRange& range)
 
 bool CHexManager::verifyRange(VerifyRange& range)
 {
-    ImageRange built;
-    const bool held = BuildImage(built);
-    range = built;
-    return held;
+    if (!rangeKnown_) {
+        if (!BuildImage(range_))
+            return false;
+        rangeKnown_ = true;
+    }
+    range = range_;
+    return true;
 }
 
 namespace {
@@ -316,6 +328,9 @@ FirmwareCheck CHexManager::Check()
     if (!sawEnd)
         return fail(FirmwareProblem::NoEndRecord, 0);
     BuildImage(result.range);
+    // The held contents never change: Verify carries this range, built once.
+    range_ = result.range;
+    rangeKnown_ = true;
     if (result.range.length == 0)
         return fail(FirmwareProblem::NoData, 0);
     return result;

@@ -21,8 +21,8 @@ class CHexManager final : public FirmwarePayloads {
 public:
     CHexManager();
 
-    // Opens the file and checks its signature line. A file that opens stays held even
-    // when its signature is wrong (it is replaced at the next choice).
+    // Reads the file into memory, once, and checks its signature line. A file that
+    // opens stays held even when its signature is wrong (it is replaced at the next choice).
     bool OpenHexFile(const std::filesystem::path& path);
     // The same, for a file already in memory (the fuzzers and tools use it).
     bool OpenHexData(std::string contents, const std::filesystem::path& name = {});
@@ -44,6 +44,8 @@ public:
 
     // FirmwarePayloads
     std::uint16_t nextRecord(std::uint8_t* dest, std::size_t capacity) override { return ReadRecord(dest, capacity); }
+    // The range of the held contents, built at their first need (their Check
+    // builds it) and kept while they are held.
     bool verifyRange(VerifyRange& range) override;
 
     const std::uint8_t* flashImage() const { return flash_.data(); }
@@ -60,6 +62,8 @@ private:
     bool recordsEnded_ = false;
     std::array<char, 1000> line_{};
     std::size_t lineLength_ = 0;
+    ImageRange range_;
+    bool rangeKnown_ = false;
     std::vector<std::uint8_t> flash_;  // kFlashImageSize bytes, allocated once
     // Which bytes of the flash the records program, for Check; allocated once.
     std::vector<bool> programmed_;

@@ -87,11 +87,11 @@ void UpdateSequence::startUpdate()
     report(UpdateEvent::Kind::Erasing);
 }
 
-void UpdateSequence::HandleBootReply(int code, const std::uint8_t* payload, std::size_t length)
+void UpdateSequence::HandleBootReply(BootCommand code, const std::uint8_t* payload, std::size_t length)
 {
     auto byte = [&](std::size_t i) -> std::uint8_t { return i < length ? payload[i] : 0; };
     switch (code) {
-    case 1: {
+    case BootCommand::Version: {
         boot_.ClearTransmit();
         UpdateEvent event(UpdateEvent::Kind::Version);
         event.major = static_cast<std::int8_t>(byte(0));
@@ -99,7 +99,7 @@ void UpdateSequence::HandleBootReply(int code, const std::uint8_t* payload, std:
         listener_.updateEvent(event);
         break;
     }
-    case 2:
+    case BootCommand::Erase:
         report(UpdateEvent::Kind::Erased);
         if (UpdateAll) {
             if (!send(boot_, BootCommand::Program, kProgram)) {
@@ -109,23 +109,22 @@ void UpdateSequence::HandleBootReply(int code, const std::uint8_t* payload, std:
             report(UpdateEvent::Kind::SendingFirmware);
         }
         break;
-    case 3:
+    case BootCommand::Program:
         report(UpdateEvent::Kind::FirmwareSent);
         if (UpdateAll) {
             send(boot_, BootCommand::Verify, kVerify);
             report(UpdateEvent::Kind::Verifying);
         }
         break;
-    case 4: {
+    case BootCommand::Verify: {
         UpdateEvent event(UpdateEvent::Kind::Verified);
         event.routerCrc = byte(0) + 256 * byte(1);
-        std::uint16_t toolCrc = 0;
-        std::uint32_t covered = 0;
+        VerifyRange range;
         // Without a firmware file, or with an empty range, nothing was compared:
         // never a match.
-        const bool held = boot_.ImageCrc(toolCrc, covered);
-        event.toolCrc = toolCrc;
-        event.match = held && covered > 0 && event.routerCrc == toolCrc;
+        const bool held = file_.verifyRange(range);
+        event.toolCrc = range.crc;
+        event.match = held && range.length > 0 && event.routerCrc == range.crc;
         const bool match = event.match;
         listener_.updateEvent(event);
         const bool chained = UpdateAll;
@@ -140,7 +139,7 @@ void UpdateSequence::HandleBootReply(int code, const std::uint8_t* payload, std:
         }
         break;
     }
-    default:
+    case BootCommand::Jump:
         break;
     }
 }

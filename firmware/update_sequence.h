@@ -1,11 +1,11 @@
 #pragma once
 #include "firmware/firmware_check.h"
+#include "link/boot_loader.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 
-class CBootLoader;
 class CHexManager;
 
 // Why a running update ended before its Verify.
@@ -55,9 +55,11 @@ public:
     virtual void updateEvent(const UpdateEvent& event) = 0;
 };
 
-// The firmware buttons and the chained update driven by the bootloader's replies:
-// Erase, Program packets until the records run out, Verify, and Jump on a match.
-class UpdateSequence {
+// The firmware update in one place: the chosen file, the commands of the
+// firmware buttons, and the chained update driven by the bootloader's replies,
+// which the transport hands here: Erase, Program packets until the records run
+// out, Verify against the file's own CRC, and Jump on a match.
+class UpdateSequence final : public BootReplyHandler {
 public:
     UpdateSequence(CBootLoader& boot, CHexManager& file, UpdateListener& listener);
 
@@ -71,7 +73,7 @@ public:
     void verify();
     void jump();
 
-    void HandleBootReply(int code, const std::uint8_t* payload, std::size_t length);
+    void HandleBootReply(BootCommand code, const std::uint8_t* payload, std::size_t length) override;
     // A command of the running update got no answer within its attempts.
     void commandGaveUp();
     // The link failed while an update ran: it stops at once.

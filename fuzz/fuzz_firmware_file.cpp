@@ -14,9 +14,12 @@
 #include <string>
 
 namespace {
-struct Listener : BootListener {
+struct Listener : BootListener, BootReplyHandler {
     void routesModeSeen() override {}
-    void HandleBootReply(int code, const std::uint8_t*, std::size_t) override { recordsUsedUp = code == 3; }
+    void HandleBootReply(BootCommand code, const std::uint8_t*, std::size_t) override
+    {
+        recordsUsedUp = code == BootCommand::Program;
+    }
     bool recordsUsedUp = false;
 };
 
@@ -38,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static FakeClock clock;
     static Listener listener;
     static CHexManager hex;
-    static CBootLoader boot(link, clock, listener, hex);
+    static CBootLoader boot(link, clock, listener, listener, hex);
 
     if (!hex.OpenHexData(std::string(reinterpret_cast<const char*>(data), size)))
         return 0;

@@ -11,8 +11,9 @@ namespace {
 constexpr std::uint8_t kRoutesModeMarker[4] = {0x03, 0xAA, 0x55, 0xAA};
 }
 
-CBootLoader::CBootLoader(DeviceLink& link, MillisecondClock& clock, BootListener& listener, FirmwarePayloads& firmware)
-    : link_(link), clock_(clock), listener_(listener), firmware_(firmware)
+CBootLoader::CBootLoader(DeviceLink& link, MillisecondClock& clock, BootListener& listener, BootReplyHandler& replies,
+                         FirmwarePayloads& firmware)
+    : link_(link), clock_(clock), listener_(listener), replies_(replies), firmware_(firmware)
 {
 }
 
@@ -189,7 +190,7 @@ void CBootLoader::PollReceive()
         }
     } else if (NoAnswer) {
         NoAnswer = false;
-        listener_.commandGaveUp(LastCommand);
+        listener_.commandGaveUp(static_cast<BootCommand>(LastCommand));
     }
 }
 
@@ -201,22 +202,24 @@ void CBootLoader::FeedReceiver(const std::uint8_t* bytes, std::size_t count)
 
 void CBootLoader::DispatchReply()
 {
-    const int code = ReceiveBuffer[0];
+    const auto code = static_cast<BootCommand>(ReceiveBuffer[0]);
     const std::uint8_t* payload = ReceiveBuffer.data() + 1;
     const std::size_t length = Receiver.payloadLength();
     switch (code) {
-    case 1:
-    case 2:
-    case 4:
-        listener_.HandleBootReply(code, payload, length);
+    case BootCommand::Version:
+    case BootCommand::Erase:
+    case BootCommand::Verify:
+        replies_.HandleBootReply(code, payload, length);
         break;
-    case 3:
+    case BootCommand::Program:
+        // The next packet goes out at once; the update hears of Program only
+        // when the records have run out.
         RewindOnProgram = false;
-        if (!SendCommand(3, SavedAttempts, ReplyTimeout))
-            listener_.HandleBootReply(3, payload, length);
+        if (!SendCommand(static_cast<std::uint8_t>(BootCommand::Program), SavedAttempts, ReplyTimeout))
+            replies_.HandleBootReply(code, payload, length);
         RewindOnProgram = true;
         break;
-    default:
+    case BootCommand::Jump:
         break;
     }
 }
@@ -225,15 +228,6 @@ void CBootLoader::ClearTransmit()
 {
     State = TransmitState::Idle;
     AttemptsLeft = 0;
-}
-
-bool CBootLoader::ImageCrc(std::uint16_t& crc, std::uint32_t& length)
-{
-    VerifyRange range;
-    const bool ok = firmware_.verifyRange(range);
-    crc = range.crc;
-    length = range.length;
-    return ok;
 }
 
 void CBootLoader::DiscardInput()

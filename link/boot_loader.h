@@ -9,16 +9,23 @@
 class DeviceLink;
 class MillisecondClock;
 
-// What the transport hands upward.
+// Where the transport hands the bootloader's replies: the update that sent the commands.
+class BootReplyHandler {
+public:
+    virtual ~BootReplyHandler() = default;
+    // A complete reply with a good CRC to the command last queued; payload is the
+    // reply after its code byte.
+    virtual void HandleBootReply(BootCommand code, const std::uint8_t* payload, std::size_t length) = 0;
+};
+
+// What the transport tells whoever holds the connection.
 class BootListener {
 public:
     virtual ~BootListener() = default;
     // An input report began with the routes-mode marker: the routing firmware answered.
     virtual void routesModeSeen() = 0;
-    // A complete reply with a good CRC; payload is the reply after its code byte.
-    virtual void HandleBootReply(int code, const std::uint8_t* payload, std::size_t length) = 0;
     // The attempts of the last command ran out without a good reply.
-    virtual void commandGaveUp(std::uint8_t /*lastCommand*/) {}
+    virtual void commandGaveUp(BootCommand /*lastCommand*/) {}
     // A command was queued: the tick has something to send.
     virtual void commandQueued() {}
     // A read or write of the link failed: the device may be gone.
@@ -42,7 +49,8 @@ public:
     enum class TransmitState : std::uint32_t { Idle = 0, Waiting = 1 };
 
     // The Program and Verify payloads come from `firmware`, the chosen file.
-    CBootLoader(DeviceLink& link, MillisecondClock& clock, BootListener& listener, FirmwarePayloads& firmware);
+    CBootLoader(DeviceLink& link, MillisecondClock& clock, BootListener& listener, BootReplyHandler& replies,
+                FirmwarePayloads& firmware);
 
     bool SendCommand(std::uint8_t code, std::uint16_t attempts, std::uint16_t timeout);
     void ServiceTransmit();
@@ -52,9 +60,6 @@ public:
     void DispatchReply();
     void WriteStream(const std::uint8_t* bytes, std::size_t count);
     int ReadReport(std::uint8_t* buffer, std::size_t length);
-
-    // The tool's CRC of the firmware image and the length it covers; false when no file is held.
-    bool ImageCrc(std::uint16_t& crc, std::uint32_t& length);
 
     // Drops every input report already waiting and any half-received reply, so
     // that nothing sent before this moment can pass for an answer to what follows.
@@ -90,6 +95,7 @@ private:
     DeviceLink& link_;
     MillisecondClock& clock_;
     BootListener& listener_;
+    BootReplyHandler& replies_;
     FirmwarePayloads& firmware_;
 
     std::array<std::uint8_t, kBufferSize> TransmitBuffer{};

@@ -11,13 +11,13 @@ inline std::vector<std::uint8_t> bootFrame(std::vector<std::uint8_t> packet)
     return BootFrame::encode(std::move(packet));
 }
 
-struct RecordingListener : BootListener {
+struct RecordingListener : BootListener, BootReplyHandler {
     void routesModeSeen() override { ++routesMode; }
-    void HandleBootReply(int code, const std::uint8_t* payload, std::size_t length) override
+    void HandleBootReply(BootCommand code, const std::uint8_t* payload, std::size_t length) override
     {
-        replies.push_back({code, std::vector<std::uint8_t>(payload, payload + length)});
+        replies.push_back({static_cast<int>(code), std::vector<std::uint8_t>(payload, payload + length)});
     }
-    void commandGaveUp(std::uint8_t command) override { gaveUp.push_back(command); }
+    void commandGaveUp(BootCommand command) override { gaveUp.push_back(static_cast<std::uint8_t>(command)); }
 
     int routesMode = 0;
     std::vector<std::pair<int, std::vector<std::uint8_t>>> replies;

@@ -36,7 +36,7 @@ protected:
     FakeClock clock{1000};
     RecordingListener listener;
     CHexManager hex;
-    CBootLoader boot{link, clock, listener, hex};
+    CBootLoader boot{link, clock, listener, listener, hex};
 };
 } // namespace
 
@@ -213,7 +213,7 @@ TEST(Trace, OneLinePerReportBothWays)
         DeviceLink link(backend, &trace);
         RecordingListener listener;
         CHexManager hex;
-        CBootLoader boot(link, clock, listener, hex);
+        CBootLoader boot(link, clock, listener, listener, hex);
         ASSERT_TRUE(link.open());
         boot.SendCommand(1, 3, 400);
         boot.ServiceTransmit();
