@@ -2,7 +2,6 @@
 
 #include "cli/config_text.h"
 #include "cli/platform.h"
-#include "config/config_exchange.h"
 #include "config/config_files.h"
 #include "core/session.h"
 #include "firmware/hex_manager.h"
@@ -271,15 +270,15 @@ int hexInfo(const QString& path, bool json, std::FILE* out, std::FILE* err)
 }
 
 // What a failed exchange tells the terminal.
-int exchangeError(ConfigExchange::Outcome outcome, bool sending, const RouterAccess& access)
+int exchangeError(Session::ExchangeOutcome outcome, bool sending, const RouterAccess& access)
 {
     const QString router = sending ? QStringLiteral("; its configuration may be partly written")
                                    : QStringLiteral("; nothing was written");
     switch (outcome) {
-    case ConfigExchange::Outcome::LinkLost:
+    case Session::ExchangeOutcome::LinkLost:
         print(access.err, QStringLiteral("qorvctl: the router was disconnected%1\n").arg(router));
         return kExitNoRouter;
-    case ConfigExchange::Outcome::Unconfirmed:
+    case Session::ExchangeOutcome::Unconfirmed:
         print(access.err, QStringLiteral("qorvctl: the router's configuration could not be confirmed: "
                                          "three reads gave different bytes; nothing was written\n"));
         return kExitNoAnswer;
@@ -296,9 +295,9 @@ int receive(const QString& path, const RouterAccess& access)
         return error;
     ConfigImage image;
     Progress progress(access, QStringLiteral("receive"), kImageSize);
-    const ConfigExchange::Outcome outcome = c.session.readRouterImage(image, [&](std::size_t n) { progress.update(n); });
+    const Session::ExchangeOutcome outcome = c.session.readRouterImage(image, [&](std::size_t n) { progress.update(n); });
     progress.finish();
-    if (outcome != ConfigExchange::Outcome::Done)
+    if (outcome != Session::ExchangeOutcome::Done)
         return exchangeError(outcome, false, access);
     if (!writeImageFile(path, image)) {
         print(access.err, QStringLiteral("qorvctl: unable to save %1\n").arg(path));
@@ -317,9 +316,9 @@ int send(const QString& path, const RouterAccess& access)
     if (const int error = modeError(probe(c.session, c.view, access), RouterMode::Routes, access))
         return error;
     Progress progress(access, QStringLiteral("send"), kImageSize);
-    const ConfigExchange::Outcome outcome = c.session.writeRouterImage(image, [&](std::size_t n) { progress.update(n); });
+    const Session::ExchangeOutcome outcome = c.session.writeRouterImage(image, [&](std::size_t n) { progress.update(n); });
     progress.finish();
-    if (outcome != ConfigExchange::Outcome::Done)
+    if (outcome != Session::ExchangeOutcome::Done)
         return exchangeError(outcome, true, access);
     print(access.out, QStringLiteral("Configuration sent\n"));
     return kExitOk;

@@ -9,20 +9,6 @@
 
 namespace ConfigText {
 namespace {
-QString name(const ConfigImage& image, int d)
-{
-    const QString text = decodeDeviceName(image.device(d).deviceName);
-    return text.isEmpty() ? QStringLiteral("Device %1").arg(d + 1) : text;
-}
-
-QString portText(const ConfigImage& image, int globalPort, bool source)
-{
-    if (globalPort == Route::kRouter)
-        return source ? QStringLiteral("MIDI In") : QStringLiteral("MIDI Out");
-    const PortRef owner = image.portOwner(globalPort);
-    return QStringLiteral("%1 %2 %3").arg(name(image, owner.device), source ? QStringLiteral("In") : QStringLiteral("Out"))
-        .arg(owner.port + 1);
-}
 
 QJsonValue portJson(const ConfigImage& image, int globalPort)
 {
@@ -64,7 +50,7 @@ QStringList routeLines(const ConfigImage& image)
 {
     QStringList lines;
     image.forEachRoute([&](const Route& route) {
-        lines << portText(image, route.source, true) + QStringLiteral(" -> ") + portText(image, route.destination, false);
+        lines << portName(image, route.source, true) + QStringLiteral(" -> ") + portName(image, route.destination, false);
     });
     return lines;
 }
@@ -105,8 +91,8 @@ QJsonObject toJson(const ConfigImage& image)
         routeArray.append(QJsonObject{
             {QStringLiteral("from"), portJson(image, route.source)},
             {QStringLiteral("to"), portJson(image, route.destination)},
-            {QStringLiteral("text"), portText(image, route.source, true) + QStringLiteral(" -> ")
-                                         + portText(image, route.destination, false)},
+            {QStringLiteral("text"), portName(image, route.source, true) + QStringLiteral(" -> ")
+                                         + portName(image, route.destination, false)},
         });
     });
     return QJsonObject{{QStringLiteral("devices"), deviceArray},

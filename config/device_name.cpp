@@ -21,3 +21,18 @@ QString decodeDeviceName(const std::string& bytes)
     }
     return name;
 }
+
+QString deviceName(const ConfigImage& image, int device)
+{
+    const QString text = decodeDeviceName(image.device(device).deviceName);
+    return text.isEmpty() ? QStringLiteral("Device %1").arg(device + 1) : text;
+}
+
+QString portName(const ConfigImage& image, int globalPort, bool source)
+{
+    const QString side = source ? QStringLiteral("In") : QStringLiteral("Out");
+    const PortRef owner = globalPort == Route::kRouter ? PortRef{} : image.portOwner(globalPort);
+    if (owner.device < 0)
+        return QStringLiteral("MIDI ") + side;
+    return QStringLiteral("%1 %2 %3").arg(deviceName(image, owner.device), side).arg(owner.port + 1);
+}

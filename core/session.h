@@ -71,8 +71,9 @@ public:
     // messages and status of a failure; the window and qorvctl both go through
     // these. `image` is left as it was unless the receive succeeded.
     using ExchangeProgress = std::function<void(std::size_t done)>;
-    ConfigExchange::Outcome readRouterImage(ConfigImage& image, const ExchangeProgress& progress = {});
-    ConfigExchange::Outcome writeRouterImage(const ConfigImage& image, const ExchangeProgress& progress = {});
+    using ExchangeOutcome = ConfigExchange::Outcome;
+    ExchangeOutcome readRouterImage(ConfigImage& image, const ExchangeProgress& progress = {});
+    ExchangeOutcome writeRouterImage(const ConfigImage& image, const ExchangeProgress& progress = {});
     // Only a file of exactly one image replaces it; anything else is logged and
     // changes nothing.
     bool openConfiguration(const QString& path);

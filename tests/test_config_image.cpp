@@ -1,4 +1,5 @@
 #include "config/config_image.h"
+#include "config/device_name.h"
 #include "sim/sim_router.h"
 
 #include <gtest/gtest.h>
@@ -205,4 +206,25 @@ TEST(ConfigImage, DeviceNameOfTwentyCharactersIsReadWholeAndStopsAtTheNul)
     EXPECT_EQ(image.device(0).deviceName, "ABCDEFGHIJKLMNOPQRST");
     image.deviceSlot(0)[11 + 4] = 0;
     EXPECT_EQ(image.device(0).deviceName, "ABCD");
+}
+
+// The one naming of ports, for the window's words and qorvctl's alike.
+TEST(ConfigImage, PortNamesNameTheDeviceOrItsSlot)
+{
+    ConfigImage image = ConfigImage::empty();
+    putDevice(image, 0, 1, 1, 1, 2, "Keys");
+    putDevice(image, 1, 2, 2, 2, 0, "No ports");
+    putDevice(image, 2, 3, 3, 3, 3, "");
+    struct Case {
+        int port;
+        bool source;
+        const char* name;
+    };
+    const Case cases[] = {
+        {Route::kRouter, true, "MIDI In"}, {Route::kRouter, false, "MIDI Out"}, {0, true, "Keys In 1"},
+        {1, false, "Keys Out 2"},          {2, true, "Device 3 In 1"},          {4, false, "Device 3 Out 3"},
+        {5, true, "MIDI In"},  // beyond the last port
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(portName(image, c.port, c.source), QString::fromUtf8(c.name)) << c.port;
 }

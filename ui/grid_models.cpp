@@ -91,18 +91,12 @@ MatrixCell RoutingMatrixModel::cell(int row, int column) const
 
 QString RoutingMatrixModel::sourceName(int source) const
 {
-    if (source < 0 || source >= static_cast<int>(ports_.size()))
-        return QStringLiteral("MIDI In");
-    const Port& port = ports_[static_cast<std::size_t>(source)];
-    return QStringLiteral("%1 In %2").arg(names_[static_cast<std::size_t>(port.device)]).arg(port.number);
+    return portName(image_, source, true);
 }
 
 QString RoutingMatrixModel::destinationName(int destination) const
 {
-    if (destination < 0 || destination >= static_cast<int>(ports_.size()))
-        return QStringLiteral("MIDI Out");
-    const Port& port = ports_[static_cast<std::size_t>(destination)];
-    return QStringLiteral("%1 Out %2").arg(names_[static_cast<std::size_t>(port.device)]).arg(port.number);
+    return portName(image_, destination, false);
 }
 
 int RoutingMatrixModel::rowCount(const QModelIndex& parent) const
