@@ -109,7 +109,6 @@ public:
         updated = updated || m.id == Msg::Updated;
         verified = verified || m.id == Msg::VerifyComplete;
     }
-    void insertLogText(const QString&) override {}
     void statusChanged(const RouterStatus&) override {}
     void showError(const LogMessage&) override {}
     Msg last = Msg::Offline;

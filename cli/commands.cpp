@@ -126,7 +126,6 @@ public:
             print(stream_, messageText(message, UiLanguage::English).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).trimmed()
                                + QLatin1Char('\n'));
     }
-    void insertLogText(const QString&) override {}
     void statusChanged(const RouterStatus& published) override { status = published; }
     void showError(const LogMessage& message) override { print(stream_, messageText(message, UiLanguage::English) + '\n'); }
     void commandGaveUp(BootCommand) override { gaveUp = true; }
@@ -351,12 +350,12 @@ int update(const QString& path, const RouterAccess& access)
         if (status.outcome == RouterStatus::Outcome::VerifyFailed) {
             progress.finish();
             print(access.err, QStringLiteral("qorvctl: verification failed (%1); the new firmware was not started\n")
-                                  .arg(messageText({Msg::CrcLine, status.routerCrc, status.toolCrc}, UiLanguage::English)));
+                                  .arg(messageText(LogMessage::crcLine(status.routerCrc, status.toolCrc), UiLanguage::English)));
             return kExitVerifyFailed;
         }
         if (status.outcome == RouterStatus::Outcome::Stopped) {
             progress.finish();
-            QString why = messageText({Msg::UpdateStopped, static_cast<int>(status.stop)}, UiLanguage::English);
+            QString why = messageText(LogMessage::updateStopped(static_cast<int>(status.stop)), UiLanguage::English);
             if (status.stop == UpdateStop::NoAnswer)
                 why += QStringLiteral(" (the %1 got no answer)").arg(commandName(status.stoppedCommand));
             print(access.err, QStringLiteral("qorvctl: %1. %2.\n")

@@ -60,7 +60,7 @@ bool Session::setColor(int slot, std::uint32_t color)
     colors_[slot] = color;
     if (settings_ && settings_->writeColor(slot, color))
         return true;
-    view_.showError({Msg::UnableToWrite, settingsPath()});
+    view_.showError(LogMessage::aboutFile(Msg::UnableToWrite, settingsPath()));
     return false;
 }
 
@@ -68,7 +68,7 @@ bool Session::setColor(int slot, std::uint32_t color)
 bool Session::setLanguage(UiLanguage newLanguage)
 {
     if (!settings_ || !settings_->writeLanguage(static_cast<int>(newLanguage))) {
-        view_.showError({Msg::UnableToWrite, settingsPath()});
+        view_.showError(LogMessage::aboutFile(Msg::UnableToWrite, settingsPath()));
         return false;
     }
     language_ = newLanguage;
@@ -89,7 +89,7 @@ void Session::publish()
 
 void Session::announceLink(bool open)
 {
-    view_.appendLog({open ? Msg::Connected : Msg::Offline});
+    view_.appendLog(open ? Msg::Connected : Msg::Offline);
     status_.exchangeReady = open;
     publish();
 }
@@ -117,7 +117,7 @@ bool Session::starOnTick()
         --progressDelay_;
         return false;
     }
-    view_.insertLogText(QStringLiteral("*"));
+    view_.progressStep();
     progressDelay_ = kProgressDelay;
     return true;
 }
@@ -126,7 +126,7 @@ void Session::tick()
 {
     switch (mode_) {
     case SessionMode::RoutesModeSeen:
-        view_.appendLog({Msg::RoutesMode});
+        view_.appendLog(Msg::RoutesMode);
         mode_ = SessionMode::Idle;
         status_.mode = RouterStatus::Mode::Routes;
         status_.exchangeReady = true;
@@ -193,7 +193,7 @@ bool Session::needsFastTick() const
 // looked for again every kReconnectInterval until kReconnectPatience has passed.
 void Session::finishUpdate()
 {
-    view_.appendLog({Msg::Updated});
+    view_.appendLog(Msg::Updated);
     status_.mode = RouterStatus::Mode::Routes;
     status_.updateRunning = false;
     status_.outcome = RouterStatus::Outcome::Updated;
@@ -250,70 +250,81 @@ void Session::chooseFirmware(const std::filesystem::path* chosen, const QString&
     update_.chooseFile(chosen);
 }
 
+namespace {
+// The log line of each step of an update that says no more than its name.
+struct StepLine {
+    UpdateEvent::Kind step;
+    Msg line;
+};
+constexpr StepLine kStepLines[] = {
+    {UpdateEvent::Kind::Erasing, Msg::Erasing},
+    {UpdateEvent::Kind::Erased, Msg::Erased},
+    {UpdateEvent::Kind::SendingFirmware, Msg::SendingFirmware},
+    {UpdateEvent::Kind::FirmwareSent, Msg::FirmwareSent},
+    {UpdateEvent::Kind::Verifying, Msg::Verifying},
+    {UpdateEvent::Kind::Copying, Msg::Copying},
+    {UpdateEvent::Kind::VerifyFailed, Msg::VerifyFailed},
+};
+} // namespace
+
+// Each step is logged first, then changes what the session shows.
 void Session::updateEvent(const UpdateEvent& event)
 {
     using Kind = UpdateEvent::Kind;
+    for (const StepLine& step : kStepLines)
+        if (step.step == event.kind)
+            view_.appendLog(step.line);
     switch (event.kind) {
     case Kind::Version:
-        view_.appendLog({Msg::UpdateMode, event.major, event.minor});
+        view_.appendLog(LogMessage::updateMode(event.major, event.minor));
         status_.mode = RouterStatus::Mode::Update;
         status_.firmwareMajor = event.major;
         status_.firmwareMinor = event.minor;
         status_.exchangeReady = false;
         break;
     case Kind::FileAccepted:
-        view_.appendLog({Msg::HexFileAccepted, firmwareName_});
+        view_.appendLog(LogMessage::aboutFile(Msg::HexFileAccepted, firmwareName_));
         break;
     case Kind::FileRefused:
-        view_.appendLog({Msg::HexFileRefused, firmwareName_});
+        view_.appendLog(LogMessage::aboutFile(Msg::HexFileRefused, firmwareName_));
         if (!event.check.ok())
-            view_.appendLog({Msg::FirmwareProblem, static_cast<int>(event.check.problem), event.check.line});
+            view_.appendLog(LogMessage::firmwareProblem(static_cast<int>(event.check.problem), event.check.line));
         break;
     case Kind::Erasing:
-        view_.appendLog({Msg::Erasing});
         mode_ = SessionMode::UpdateProgress;
         status_.updateRunning = true;
         status_.outcome = RouterStatus::Outcome::None;
         break;
-    case Kind::Erased:
-        view_.appendLog({Msg::Erased});
-        break;
-    case Kind::SendingFirmware:
-        view_.appendLog({Msg::SendingFirmware});
-        break;
-    case Kind::FirmwareSent:
-        view_.appendLog({Msg::FirmwareSent});
-        break;
-    case Kind::Verifying:
-        view_.appendLog({Msg::Verifying});
-        break;
     case Kind::Verified:
-        view_.appendLog({Msg::CrcLine, event.routerCrc, event.toolCrc});
+        view_.appendLog(LogMessage::crcLine(event.routerCrc, event.toolCrc));
         if (event.match)
-            view_.appendLog({Msg::VerifyComplete});
+            view_.appendLog(Msg::VerifyComplete);
         status_.routerCrc = event.routerCrc;
         status_.toolCrc = event.toolCrc;
         break;
     case Kind::Copying:
-        view_.appendLog({Msg::Copying});
         mode_ = SessionMode::CopyProgress;
         copyCountdown_ = kCopyCountdown;
         break;
     case Kind::VerifyFailed:
-        view_.appendLog({Msg::VerifyFailed});
         mode_ = SessionMode::Idle;
         status_.updateRunning = false;
         status_.outcome = RouterStatus::Outcome::VerifyFailed;
         break;
     case Kind::Stopped:
         mode_ = SessionMode::Idle;
-        view_.appendLog({Msg::UpdateStopped, static_cast<int>(event.stop)});
-        view_.appendLog({event.flashErased ? Msg::FlashLeftErased : Msg::FirmwareUntouched});
+        view_.appendLog(LogMessage::updateStopped(static_cast<int>(event.stop)));
+        view_.appendLog(event.flashErased ? Msg::FlashLeftErased : Msg::FirmwareUntouched);
         status_.updateRunning = false;
         status_.outcome = RouterStatus::Outcome::Stopped;
         status_.stop = event.stop;
         status_.stoppedCommand = event.command;
         status_.flashErased = event.flashErased;
+        break;
+    case Kind::Erased:
+    case Kind::SendingFirmware:
+    case Kind::FirmwareSent:
+    case Kind::Verifying:
         break;
     }
     publish();
@@ -328,17 +339,17 @@ void Session::exchangeFailed(ConfigExchange::Outcome outcome, bool sending)
         dropLink();
         break;
     case ConfigExchange::Outcome::NoAnswer:
-        view_.appendLog({Msg::Offline});
+        view_.appendLog(Msg::Offline);
         status_.exchangeReady = false;
         break;
     case ConfigExchange::Outcome::Unconfirmed:
-        view_.appendLog({Msg::ReceiveUnconfirmed});
+        view_.appendLog(Msg::ReceiveUnconfirmed);
         break;
     case ConfigExchange::Outcome::Done:
         return;
     }
     if (sending)
-        view_.appendLog({Msg::ConfigPartlyWritten});
+        view_.appendLog(Msg::ConfigPartlyWritten);
     publish();
 }
 
@@ -398,7 +409,7 @@ bool Session::receiveConfiguration()
     document_.replace(received, {Text::UndoReceive, {}, {}});
     document_.markStored();
     saveConfiguration(lastConfigPath());
-    view_.appendLog({Msg::ConfigReceived});
+    view_.appendLog(Msg::ConfigReceived);
     return true;
 }
 
@@ -407,7 +418,7 @@ bool Session::sendConfiguration()
     if (writeRouterImage(document_.image()) != ConfigExchange::Outcome::Done)
         return false;
     document_.markStored();
-    view_.appendLog({Msg::ConfigSent});
+    view_.appendLog(Msg::ConfigSent);
     return true;
 }
 
@@ -416,12 +427,12 @@ bool Session::openConfiguration(const QString& path)
     const qint64 size = imageFileSize(path);
     ConfigImage read;
     if (size < 0 || readImageFile(path, read) < 0) {
-        view_.appendLog({Msg::UnableToOpen, QDir::toNativeSeparators(path)});
+        view_.appendLog(LogMessage::aboutFile(Msg::UnableToOpen, QDir::toNativeSeparators(path)));
         return false;
     }
     if (size != static_cast<qint64>(kImageSize)) {
-        view_.appendLog({Msg::WrongConfigSize, static_cast<int>(std::min<qint64>(size, INT32_MAX)), 0,
-                         QDir::toNativeSeparators(path)});
+        view_.appendLog(LogMessage::wrongConfigSize(QDir::toNativeSeparators(path),
+                                                    static_cast<int>(std::min<qint64>(size, INT32_MAX))));
         return false;
     }
     document_.replace(read, {Text::UndoOpen, QFileInfo(path).fileName(), {}});
@@ -434,6 +445,6 @@ bool Session::saveConfiguration(const QString& path)
         document_.markStored();
         return true;
     }
-    view_.appendLog({Msg::UnableToSave, QDir::toNativeSeparators(path)});
+    view_.appendLog(LogMessage::aboutFile(Msg::UnableToSave, QDir::toNativeSeparators(path)));
     return false;
 }

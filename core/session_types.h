@@ -15,8 +15,8 @@ public:
     virtual ~SessionView() = default;
     // Adds a new last line to the log, in the language current at this moment.
     virtual void appendLog(const LogMessage& message) = 0;
-    // Adds text at the log's caret, with no line break.
-    virtual void insertLogText(const QString& text) = 0;
+    // One more step of a running update: the window adds a star at the log's caret.
+    virtual void progressStep() {}
     // The router's status changed (see RouterStatus).
     virtual void statusChanged(const RouterStatus& status) = 0;
     // A failure the user must acknowledge (the error box).

@@ -119,12 +119,13 @@ void UpdateSequence::HandleBootReply(BootCommand code, const std::uint8_t* paylo
     case BootCommand::Verify: {
         UpdateEvent event(UpdateEvent::Kind::Verified);
         event.routerCrc = byte(0) + 256 * byte(1);
-        VerifyRange range;
+        std::uint16_t toolCrc = 0;
+        std::uint32_t covered = 0;
         // Without a firmware file, or with an empty range, nothing was compared:
         // never a match.
-        const bool held = file_.verifyRange(range);
-        event.toolCrc = range.crc;
-        event.match = held && range.length > 0 && event.routerCrc == range.crc;
+        const bool held = boot_.ImageCrc(toolCrc, covered);
+        event.toolCrc = toolCrc;
+        event.match = held && covered > 0 && event.routerCrc == toolCrc;
         const bool match = event.match;
         listener_.updateEvent(event);
         const bool chained = UpdateAll;

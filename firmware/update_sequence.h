@@ -55,19 +55,22 @@ public:
     virtual void updateEvent(const UpdateEvent& event) = 0;
 };
 
-// The firmware update in one place: the chosen file, the commands of the
-// firmware buttons, and the chained update driven by the bootloader's replies,
+// The firmware update in one place: the chosen file, the single bootloader
+// commands, and the chained update driven by the bootloader's replies,
 // which the transport hands here: Erase, Program packets until the records run
 // out, Verify against the file's own CRC, and Jump on a match.
 class UpdateSequence final : public BootReplyHandler {
 public:
     UpdateSequence(CBootLoader& boot, CHexManager& file, UpdateListener& listener);
 
-    void queueVersion();                                   // botonFVer
-    // botonHexFile; null when the dialog was cancelled. The file is taken only when
-    // every record in it can be programmed and verified.
+    // Asks the bootloader for its version.
+    void queueVersion();
+    // Null when no file was chosen. The file is taken only when every record in it
+    // can be programmed and verified.
     void chooseFile(const std::filesystem::path* chosen);
-    void startUpdate();                                    // botonTodo
+    // The whole update, chained: Erase, Program, Verify, and Jump on a match.
+    void startUpdate();
+    // Single commands.
     void erase();
     void program();
     void verify();

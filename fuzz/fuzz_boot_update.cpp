@@ -21,7 +21,6 @@ namespace {
 class SilentView final : public SessionView {
 public:
     void appendLog(const LogMessage& message) override { sawUpdated = sawUpdated || message.id == Msg::Updated; }
-    void insertLogText(const QString&) override {}
     void statusChanged(const RouterStatus&) override {}
     void showError(const LogMessage&) override {}
     bool sawUpdated = false;

@@ -230,6 +230,15 @@ void CBootLoader::ClearTransmit()
     AttemptsLeft = 0;
 }
 
+bool CBootLoader::ImageCrc(std::uint16_t& crc, std::uint32_t& length)
+{
+    VerifyRange range;
+    const bool held = firmware_.verifyRange(range);
+    crc = range.crc;
+    length = range.length;
+    return held;
+}
+
 void CBootLoader::DiscardInput()
 {
     // Bounded: a device that never stops sending cannot hold the tick here.

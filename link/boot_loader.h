@@ -61,6 +61,10 @@ public:
     void WriteStream(const std::uint8_t* bytes, std::size_t count);
     int ReadReport(std::uint8_t* buffer, std::size_t length);
 
+    // The tool's CRC of the firmware image and the length it covers, from the
+    // chosen file; false when no file is held. Asked when a Verify reply arrives.
+    bool ImageCrc(std::uint16_t& crc, std::uint32_t& length);
+
     // Drops every input report already waiting and any half-received reply, so
     // that nothing sent before this moment can pass for an answer to what follows.
     void DiscardInput();

@@ -14,19 +14,19 @@ TEST(Texts, MessagesAreFormattedInBothLanguages)
         const char* english;
     };
     const std::array<Case, 8> cases = {{
-        {{Msg::UpdateMode, 1, 5}, "QORV en modo Actualización\r\nQORV Firmware Version: 1.05",
+        {LogMessage::updateMode(1, 5), "QORV en modo Actualización\r\nQORV Firmware Version: 1.05",
          "QORV in update mode\r\nQORV Firmware Version: 1.05"},
-        {{Msg::UpdateMode, 2, 10}, "QORV en modo Actualización\r\nQORV Firmware Version: 2.10",
+        {LogMessage::updateMode(2, 10), "QORV en modo Actualización\r\nQORV Firmware Version: 2.10",
          "QORV in update mode\r\nQORV Firmware Version: 2.10"},
-        {{Msg::UpdateMode, -128, -1}, "QORV en modo Actualización\r\nQORV Firmware Version: -128.-1",
+        {LogMessage::updateMode(-128, -1), "QORV en modo Actualización\r\nQORV Firmware Version: -128.-1",
          "QORV in update mode\r\nQORV Firmware Version: -128.-1"},
-        {{Msg::CrcLine, 0xBEEF, 0xAB}, "crc=BEEF crcT=AB", "crc=BEEF crcT=AB"},
-        {{Msg::HexFileRefused, QStringLiteral("C:\\fw.hex")}, "C:\\fw.hex no es un firmware válido para el QORV.",
+        {LogMessage::crcLine(0xBEEF, 0xAB), "crc=BEEF crcT=AB", "crc=BEEF crcT=AB"},
+        {LogMessage::aboutFile(Msg::HexFileRefused, QStringLiteral("C:\\fw.hex")), "C:\\fw.hex no es un firmware válido para el QORV.",
          "C:\\fw.hex is not a valid firmware for QORV."},
         {{Msg::Verifying}, "Verificando\r\n", "verifying\r\n"},
-        {{Msg::FirmwareProblem, static_cast<int>(FirmwareProblem::Checksum), 7},
+        {LogMessage::firmwareProblem(static_cast<int>(FirmwareProblem::Checksum), 7),
          "Línea 7: suma de comprobación incorrecta.", "Line 7: wrong checksum."},
-        {{Msg::UpdateStopped, static_cast<int>(UpdateStop::NoAnswer)}, "Actualización detenida: el QORV no responde",
+        {LogMessage::updateStopped(static_cast<int>(UpdateStop::NoAnswer)), "Actualización detenida: el QORV no responde",
          "Update stopped: the QORV does not answer"},
     }};
     for (const Case& c : cases) {

@@ -43,13 +43,27 @@ enum class Msg {
     WrongConfigSize,     // text = file name, a = its size
 };
 
+// One message and what it mentions. A message without details is built from its
+// Msg alone; each message that carries details has a constructor naming them.
 struct LogMessage {
-    LogMessage(Msg message, int first = 0, int second = 0, QString name = {})
-        : id(message), a(first), b(second), text(std::move(name)) {}
-    LogMessage(Msg message, QString name) : LogMessage(message, 0, 0, std::move(name)) {}
+    LogMessage(Msg message) : id(message) {}  // NOLINT: a bare Msg is a whole message
+    // HexFileAccepted, HexFileRefused, UnableToSave, UnableToWrite, UnableToOpen.
+    static LogMessage aboutFile(Msg message, QString file) { return {message, 0, 0, std::move(file)}; }
+    static LogMessage updateMode(int major, int minor) { return {Msg::UpdateMode, major, minor}; }
+    static LogMessage crcLine(int routerCrc, int toolCrc) { return {Msg::CrcLine, routerCrc, toolCrc}; }
+    // `problem` is a FirmwareProblem, `line` 0 when it belongs to no line.
+    static LogMessage firmwareProblem(int problem, int line) { return {Msg::FirmwareProblem, problem, line}; }
+    // `stop` is an UpdateStop.
+    static LogMessage updateStopped(int stop) { return {Msg::UpdateStopped, stop, 0}; }
+    static LogMessage wrongConfigSize(QString file, int size) { return {Msg::WrongConfigSize, size, 0, std::move(file)}; }
 
     Msg id;
-    int a;
-    int b;
+    // The details, by message as the constructors above name them.
+    int a = 0;
+    int b = 0;
     QString text;
+
+private:
+    LogMessage(Msg message, int first, int second, QString name = {})
+        : id(message), a(first), b(second), text(std::move(name)) {}
 };

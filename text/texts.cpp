@@ -170,5 +170,5 @@ QString messageText(const LogMessage& message, UiLanguage language)
 
 QString firmwareProblemText(const FirmwareCheck& check, UiLanguage language)
 {
-    return messageText({Msg::FirmwareProblem, static_cast<int>(check.problem), check.line}, language);
+    return messageText(LogMessage::firmwareProblem(static_cast<int>(check.problem), check.line), language);
 }

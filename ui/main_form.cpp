@@ -467,7 +467,7 @@ void TMainForm::SGClick(const QModelIndex& index)
     // Refused only when a new entry is needed and all route slots are taken.
     if (!session_->document().toggle(*route, {Text::UndoRoute, matrixModel_->sourceName(route->source),
                                                matrixModel_->destinationName(route->destination)}))
-        appendLog({Msg::RouteTableFull});
+        appendLog(Msg::RouteTableFull);
 }
 
 void TMainForm::SGNClick(const QModelIndex& index)

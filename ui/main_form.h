@@ -88,7 +88,7 @@ public:
 
     // SessionView
     void appendLog(const LogMessage& message) override;
-    void insertLogText(const QString& text) override { InsertLogText(text); }
+    void progressStep() override { InsertLogText(QStringLiteral("*")); }
     void statusChanged(const RouterStatus& status) override;
     void tickNeeded() override;
     void showError(const LogMessage& message) override;
