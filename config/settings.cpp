@@ -31,10 +31,9 @@ void Settings::readColorTable(ColorTable& colors) const
         colors[slot] = static_cast<std::uint32_t>(readInteger(*settings_, colorKey(slot), defaultColor(slot)));
 }
 
-int Settings::readLanguage() const
+qint64 Settings::readLanguage() const
 {
-    const qint64 value = readInteger(*settings_, kLanguageKey, 0);
-    return value == 0 ? 0 : 1;
+    return readInteger(*settings_, kLanguageKey, 0);
 }
 
 bool Settings::writeColor(int slot, std::uint32_t color)

@@ -24,7 +24,9 @@ public:
     static QString colorKey(int slot);   // "Colores/color<slot + 1>"
 
     void readColorTable(ColorTable& colors) const;
-    int readLanguage() const;
+    // The number as stored (0 when there is none); which language it names is
+    // the language table's to say.
+    qint64 readLanguage() const;
     // Both return false when the file could not be written.
     bool writeColor(int slot, std::uint32_t color);
     bool writeLanguage(int language);

@@ -41,9 +41,9 @@ void Session::loadSettings()
     settings_->readColorTable(colors_);
 }
 
-int Session::storedLanguage() const
+UiLanguage Session::storedLanguage() const
 {
-    return settings_ ? settings_->readLanguage() : 0;
+    return languageFromSetting(settings_ ? settings_->readLanguage() : 0);
 }
 
 void Session::loadLastConfiguration()

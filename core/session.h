@@ -44,7 +44,7 @@ public:
     void useWorkFolder(const QString& folder, std::unique_ptr<Settings> settings = nullptr);
     void loadSettings();
     void loadLastConfiguration();
-    int storedLanguage() const;  // 0 Spanish, 1 English
+    UiLanguage storedLanguage() const;
 
     // Connecting and the tick.
     void connect();         // close if open, open again, and ask the bootloader for its version

@@ -1,6 +1,7 @@
 // A settings file edited by anyone: the colours and the language read as what
 // the file says or as their defaults, and a later write succeeds and reads back.
 #include "config/settings.h"
+#include "text/texts.h"
 #include "fuzz_support.h"
 
 #include <QDir>
@@ -21,16 +22,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Settings settings(path);
     ColorTable colors{};
     settings.readColorTable(colors);
-    const int language = settings.readLanguage();
-    FUZZ_CHECK(language == 0 || language == 1);
+    // Whatever is stored names one of the languages, and the other one stored reads back.
+    const UiLanguage language = languageFromSetting(settings.readLanguage());
+    const UiLanguage other = language == UiLanguage::Spanish ? UiLanguage::English : UiLanguage::Spanish;
 
     const std::uint32_t color = size > 0 ? data[0] * 0x010203u : 0x123456u;
     FUZZ_CHECK(settings.writeColor(7, color));
-    FUZZ_CHECK(settings.writeLanguage(1 - language));
+    FUZZ_CHECK(settings.writeLanguage(static_cast<int>(other)));
     Settings reread(path);
     ColorTable after{};
     reread.readColorTable(after);
     FUZZ_CHECK(after[7] == color);
-    FUZZ_CHECK(reread.readLanguage() == 1 - language);
+    FUZZ_CHECK(languageFromSetting(reread.readLanguage()) == other);
     return 0;
 }

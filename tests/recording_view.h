@@ -5,7 +5,7 @@
 #include <vector>
 
 // The buttons as the window would set them from the published status.
-enum class Button { Recibir, Enviar, HexFile, Todo };
+enum class Button { Receive, Send, HexFile, Update };
 
 // A SessionView that remembers what it was told, for tests without a window.
 class RecordingView : public SessionView {
@@ -30,14 +30,14 @@ public:
     {
         const ButtonStates states = buttonStates(status);
         switch (button) {
-        case Button::Recibir:
-            return states.recibir;
-        case Button::Enviar:
-            return states.enviar;
+        case Button::Receive:
+            return states.receive;
+        case Button::Send:
+            return states.send;
         case Button::HexFile:
             return states.hexFile;
-        case Button::Todo:
-            return states.todo;
+        case Button::Update:
+            return states.update;
         }
         return false;
     }

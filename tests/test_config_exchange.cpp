@@ -238,8 +238,8 @@ TEST(ExchangeSession, ReceiveReplacesImageAndLastFileOnlyWhenComplete)
     EXPECT_EQ(session.image(), before);
     EXPECT_FALSE(QFile::exists(session.lastConfigPath()));
     EXPECT_EQ(view.ids().back(), Msg::Offline);
-    EXPECT_FALSE(view.enabled(Button::Recibir));
-    EXPECT_FALSE(view.enabled(Button::Enviar));
+    EXPECT_FALSE(view.enabled(Button::Receive));
+    EXPECT_FALSE(view.enabled(Button::Send));
     EXPECT_FALSE(session.document().canUndo()) << "nothing on screen was replaced";
     EXPECT_TRUE(session.isOpen());
 
@@ -410,6 +410,6 @@ TEST(ExchangeSession, UnplugDuringATransferIsSaidOnceAndKeepsTheImage)
         if (!receive)
             expected.push_back(Msg::ConfigPartlyWritten);
         EXPECT_EQ(view.ids(), expected);
-        EXPECT_FALSE(view.enabled(Button::Recibir));
+        EXPECT_FALSE(view.enabled(Button::Receive));
     }
 }

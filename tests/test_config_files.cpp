@@ -106,7 +106,7 @@ TEST(Settings, DefaultsAndStoredValues)
     EXPECT_EQ(colors[1], 65792u) << "not an integer: the default";
     EXPECT_EQ(colors[6], 394752u) << "no color7: the ramp";
     EXPECT_EQ(colors[31], 0x1F1F00u);
-    EXPECT_EQ(settings.readLanguage(), 1);
+    EXPECT_EQ(settings.readLanguage(), 2);
 
     EXPECT_TRUE(settings.writeColor(2, 0x123456));
     EXPECT_TRUE(settings.writeLanguage(1));

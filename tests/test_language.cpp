@@ -112,3 +112,17 @@ TEST_F(FormTest, HandEditedSettingsFileGivesNoFalseError)
         EXPECT_EQ(QSettings(iniPath(), QSettings::IniFormat).value(QStringLiteral("Colores/color1")).toInt(), 0x332211);
     }
 }
+
+// The stored number names a row of the language table; any other number has
+// always meant English.
+TEST(Languages, StoredNumberNamesItsRow)
+{
+    const std::pair<long long, UiLanguage> cases[] = {
+        {0, UiLanguage::Spanish}, {1, UiLanguage::English},       {2, UiLanguage::English},
+        {-1, UiLanguage::English}, {1LL << 40, UiLanguage::English},
+    };
+    for (const auto& [stored, language] : cases)
+        EXPECT_EQ(languageFromSetting(stored), language) << stored;
+    for (const LanguageInfo& row : kLanguages)
+        EXPECT_EQ(languageFromSetting(static_cast<long long>(row.language)), row.language);
+}

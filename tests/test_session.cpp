@@ -30,7 +30,7 @@ TEST_F(SessionTest, OfflineRouterLeavesTheLinkEmptyAndTheTickIdle)
     router.mode = SimRouter::Mode::Absent;
     session.connect();
     EXPECT_EQ(view.ids(), std::vector<Msg>{Msg::Offline});
-    EXPECT_FALSE(view.enabled(Button::Recibir));
+    EXPECT_FALSE(view.enabled(Button::Receive));
     EXPECT_FALSE(session.isOpen());
     session.tick();
     EXPECT_TRUE(router.written.empty());
@@ -43,10 +43,10 @@ TEST_F(SessionTest, RoutesModeIsActedOnExactlyOnce)
     for (int i = 0; i < 5; ++i)
         session.tick();
     EXPECT_EQ(view.ids(), (std::vector<Msg>{Msg::Connected, Msg::RoutesMode}));
-    EXPECT_TRUE(view.enabled(Button::Recibir));
-    EXPECT_TRUE(view.enabled(Button::Enviar));
+    EXPECT_TRUE(view.enabled(Button::Receive));
+    EXPECT_TRUE(view.enabled(Button::Send));
     EXPECT_FALSE(view.enabled(Button::HexFile));
-    EXPECT_FALSE(view.enabled(Button::Todo));
+    EXPECT_FALSE(view.enabled(Button::Update));
     EXPECT_EQ(session.mode(), SessionMode::Idle);
     clock.advance(1000);
     session.tick();
@@ -148,7 +148,7 @@ TEST_F(SessionTest, RouterThatNeverComesBackIsCalledOffline)
     }
     ASSERT_EQ(view.ids().back(), Msg::Updated);
     EXPECT_TRUE(session.status().reconnecting);
-    EXPECT_FALSE(view.enabled(Button::Recibir));
+    EXPECT_FALSE(view.enabled(Button::Receive));
     const int opens = router.opens;
     // The tick that logged "QORV actualizado" ran at T, and the clock is now T + 1.
     for (int ms = 2; ms < 10000; ++ms) {
@@ -162,7 +162,7 @@ TEST_F(SessionTest, RouterThatNeverComesBackIsCalledOffline)
     EXPECT_EQ(view.ids().back(), Msg::Offline);
     EXPECT_FALSE(session.status().reconnecting);
     EXPECT_FALSE(session.isOpen());
-    EXPECT_FALSE(view.enabled(Button::Recibir));
+    EXPECT_FALSE(view.enabled(Button::Receive));
 }
 
 TEST(WorkFolder, FirstRunCopiesTheDefaultOnlyOnce)

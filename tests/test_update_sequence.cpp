@@ -60,8 +60,8 @@ TEST_F(UpdateTest, VersionReplyShowsUpdateModeAndSwitchesButtons)
     EXPECT_EQ(view.log[1].a, 1);
     EXPECT_EQ(view.log[1].b, 5);
     EXPECT_TRUE(view.enabled(Button::HexFile));
-    EXPECT_FALSE(view.enabled(Button::Recibir));
-    EXPECT_FALSE(view.enabled(Button::Enviar));
+    EXPECT_FALSE(view.enabled(Button::Receive));
+    EXPECT_FALSE(view.enabled(Button::Send));
     tick(2000);
     EXPECT_EQ(count(1), 1) << "no further Version is sent";
 }
@@ -81,7 +81,7 @@ TEST_F(UpdateTest, ChainedUpdateRunsToTheEndAndReconnectsInRoutesMode)
 {
     tick(3);
     choose(firmware(40));
-    EXPECT_TRUE(view.enabled(Button::Todo));
+    EXPECT_TRUE(view.enabled(Button::Update));
     view.log.clear();
     session.startUpdate();
     EXPECT_EQ(session.mode(), SessionMode::UpdateProgress);
@@ -110,9 +110,9 @@ TEST_F(UpdateTest, ChainedUpdateRunsToTheEndAndReconnectsInRoutesMode)
     tick(100);
     EXPECT_EQ(router.written.size(), framesBefore);
     EXPECT_EQ(view.ids().back(), Msg::Connected);
-    EXPECT_TRUE(view.enabled(Button::Recibir));
+    EXPECT_TRUE(view.enabled(Button::Receive));
     EXPECT_FALSE(view.enabled(Button::HexFile));
-    EXPECT_FALSE(view.enabled(Button::Todo));
+    EXPECT_FALSE(view.enabled(Button::Update));
     EXPECT_GE(view.stars, 15);
 }
 
@@ -190,7 +190,7 @@ TEST_F(UpdateTest, CancelledDialogRefusesButKeepsTheFileHeld)
     session.chooseFirmware(nullptr, path);
     EXPECT_EQ(view.log.back().id, Msg::HexFileRefused);
     EXPECT_EQ(view.log.back().text, path);
-    EXPECT_FALSE(view.enabled(Button::Todo));
+    EXPECT_FALSE(view.enabled(Button::Update));
     // Held: a Program command still finds its records.
     session.program();
     tick(10);
@@ -207,7 +207,7 @@ TEST_F(UpdateTest, FileChangedOnDiskAfterItWasChosenIsProgrammedAsChecked)
     tick(3);
     const QString path = firmware(4);
     choose(path);
-    ASSERT_TRUE(view.enabled(Button::Todo));
+    ASSERT_TRUE(view.enabled(Button::Update));
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write("QORV-Marbeno Soft\r\n");
@@ -235,7 +235,7 @@ TEST_F(UpdateTest, RefusedFileNamesItsProblemAndNeverErases)
     EXPECT_EQ(view.log[2].id, Msg::HexFileRefused);
     EXPECT_EQ(view.log[3].id, Msg::FirmwareProblem);
     EXPECT_EQ(view.log[3].a, static_cast<int>(FirmwareProblem::NoEndRecord));
-    EXPECT_FALSE(view.enabled(Button::Todo));
+    EXPECT_FALSE(view.enabled(Button::Update));
     session.startUpdate();
     tick(50);
     EXPECT_EQ(count(2), 0);
@@ -252,7 +252,7 @@ TEST_F(UpdateTest, LongRecordFileWithACorruptedByteNeverJumps)
         lines.push_back(hexRecord(0, static_cast<std::uint16_t>(0x1000 + 128 * i), ramp(128, static_cast<std::uint8_t>(i))));
     lines.push_back(hexRecord(1, 0, {}));
     choose(writeFirmware(dir, QStringLiteral("long.hex"), lines));
-    ASSERT_TRUE(view.enabled(Button::Todo));
+    ASSERT_TRUE(view.enabled(Button::Update));
     // Corrupt a byte of the last record only, past where a 121-byte image build stopped.
     session.startUpdate();
     for (int i = 0; i < 4000 && count(4) == 0; ++i) {
@@ -285,7 +285,7 @@ TEST_F(UpdateTest, RouterThatStopsAnsweringStopsTheUpdate)
     EXPECT_EQ(view.log[view.log.size() - 2].a, static_cast<int>(UpdateStop::NoAnswer));
     EXPECT_LT(ticks, 3 * 500 + 100) << "three Program attempts, 500 ms apart";
     EXPECT_TRUE(view.enabled(Button::HexFile));
-    EXPECT_TRUE(view.enabled(Button::Todo));
+    EXPECT_TRUE(view.enabled(Button::Update));
     // A late acknowledgement after the stop continues nothing.
     const std::size_t packets = router.bootPackets.size();
     router.faults.answersLeft = -1;
@@ -365,7 +365,7 @@ TEST_F(UpdateTest, EndOfUpdateWaitsForTheRouterToComeBack)
         EXPECT_EQ(ids[ids.size() - 2], Msg::Updated);
         EXPECT_EQ(ids.back(), c.last);
         EXPECT_EQ(session.isOpen(), c.last == Msg::Connected);
-        EXPECT_EQ(view.enabled(Button::Recibir), c.last == Msg::Connected);
+        EXPECT_EQ(view.enabled(Button::Receive), c.last == Msg::Connected);
     }
 }
 
@@ -412,7 +412,7 @@ TEST_F(UpdateTest, RepeatedPacketLandsWhereItsFirstSendingDid)
     for (int lost : {0, 1}) {
         SCOPED_TRACE(lost);
         choose(path);
-        ASSERT_TRUE(view.enabled(Button::Todo));
+        ASSERT_TRUE(view.enabled(Button::Update));
         router.faults.loseProgramAck = lost;
         router.programRecords.clear();
         view.log.clear();
@@ -470,7 +470,7 @@ TEST_F(UpdateTest, UnpluggedRouterStopsTheUpdateAtOnce)
         session.connect();
         tick(20);
         choose(path);
-        ASSERT_TRUE(view.enabled(Button::Todo));
+        ASSERT_TRUE(view.enabled(Button::Update));
         view.log.clear();
         session.startUpdate();
         tick(c.ticksBeforeUnplug);

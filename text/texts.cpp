@@ -50,6 +50,23 @@ constexpr std::array<Entry, 34> kTexts = {{
 }};
 static_assert(kTexts.size() == static_cast<std::size_t>(Text::RemoveOf) + 1, "one entry per Text");
 
+// Every entry has a text in every language, or in none (a value that shows
+// nothing): a row written before a language was added leaves its new column
+// empty, and the build stops here.
+template <std::size_t N>
+constexpr bool complete(const std::array<Entry, N>& table)
+{
+    for (const Entry& entry : table) {
+        int filled = 0;
+        for (const char* text : entry.text)
+            filled += text != nullptr && text[0] != '\0';
+        if (filled != 0 && filled != kLanguageCount)
+            return false;
+    }
+    return true;
+}
+static_assert(complete(kTexts), "a text is missing in some language");
+
 // Indexed by Msg. %1 and %2 are filled per message below.
 constexpr std::array<Entry, 29> kMessages = {{
     {nullptr, {"QORV CONECTADO", "QORV CONNECTED"}},
@@ -86,6 +103,7 @@ constexpr std::array<Entry, 29> kMessages = {{
                "%1 holds %2 bytes; a configuration is exactly 4096: it was not opened"}},
 }};
 static_assert(kMessages.size() == static_cast<std::size_t>(Msg::WrongConfigSize) + 1, "one entry per Msg");
+static_assert(complete(kMessages), "a message is missing in some language");
 
 // Indexed by FirmwareProblem; %1 is the line number.
 constexpr std::array<Entry, 16> kFirmwareProblems = {{
@@ -106,6 +124,7 @@ constexpr std::array<Entry, 16> kFirmwareProblems = {{
     {nullptr, {"Línea %1: el registro cruza el borde de una ventana de la flash.", "Line %1: the record runs across the edge of a flash window."}},
     {nullptr, {"Línea %1: datos fuera de la flash del QORV que se verificarían como flash de arranque.", "Line %1: data outside the router's flash that would be verified as boot flash."}},
 }};
+static_assert(complete(kFirmwareProblems), "a firmware problem is missing in some language");
 static_assert(kFirmwareProblems.size() == static_cast<std::size_t>(FirmwareProblem::OutsideFlash) + 1,
               "one entry per FirmwareProblem");
 
@@ -116,6 +135,7 @@ constexpr std::array<Entry, 3> kUpdateStops = {{
     {nullptr, {"Actualización detenida: el QORV se ha desconectado", "Update stopped: the QORV was disconnected"}},
 }};
 static_assert(kUpdateStops.size() == static_cast<std::size_t>(UpdateStop::RouterGone) + 1, "one entry per UpdateStop");
+static_assert(complete(kUpdateStops), "an update stop is missing in some language");
 
 template <typename Table>
 const Entry& row(const Table& table, int index)

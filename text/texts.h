@@ -6,20 +6,21 @@
 #include <QString>
 
 #include <array>
+#include <cstddef>
 
 // Every text the user sees, in every language, in one table.
 
 enum class Text {
-    Conectar,
-    FVer,
+    Connect,
+    CurrentVersion,
     HexFile,
-    Todo,
-    Enviar,
-    Recibir,
-    Abrir,
-    Guardar,
-    MenuIdioma,
-    MenuEspanol,
+    Update,
+    Send,
+    Receive,
+    Open,
+    Save,
+    MenuLanguage,
+    MenuSpanish,
     MenuEnglish,
     HeaderVidPid,
     HeaderDevice,
@@ -28,7 +29,7 @@ enum class Text {
     HeaderColor,
     RemoveQuestion,   // %1 = device name
     RemoveTitle,
-    MenuEdicion,
+    MenuEdit,
     Undo,
     Redo,
     UndoRoute,        // %1 = source, %2 = destination
@@ -47,17 +48,42 @@ enum class Text {
     RemoveOf,         // %1 = device name
 };
 
-// The languages the window offers, in menu order: adding one is an entry here,
-// a value of UiLanguage and a column in each table of texts.cpp.
+// The flags the language menu shows; each is drawn in ui/pictures.cpp.
+enum class Flag { Spain, UnitedKingdom };
+
+// The languages the window offers, in menu order, one row each: its stored
+// number (the row's place), code, menu item and flag. Adding one is a row here,
+// a value of UiLanguage, a column in each table of texts.cpp (the build fails
+// while a text is missing) and, for a new flag, its picture.
 struct LanguageInfo {
     UiLanguage language;
     const char* code;     // ISO 639-1
     Text menuCaption;     // the menu item that picks it
+    Flag flag;
 };
 inline constexpr std::array<LanguageInfo, kLanguageCount> kLanguages = {{
-    {UiLanguage::Spanish, "es", Text::MenuEspanol},
-    {UiLanguage::English, "en", Text::MenuEnglish},
+    {UiLanguage::Spanish, "es", Text::MenuSpanish, Flag::Spain},
+    {UiLanguage::English, "en", Text::MenuEnglish, Flag::UnitedKingdom},
 }};
+static_assert([] {
+    for (std::size_t i = 0; i < kLanguages.size(); ++i)
+        if (static_cast<std::size_t>(kLanguages[i].language) != i)
+            return false;
+    return true;
+}(), "each language's row is its stored number");
+
+// The language a stored setting names: its row, and English for any number
+// that names none (0 has always meant Spanish, any other number English).
+constexpr UiLanguage languageFromSetting(long long stored)
+{
+    return stored >= 0 && stored < static_cast<long long>(kLanguages.size())
+        ? kLanguages[static_cast<std::size_t>(stored)].language
+        : UiLanguage::English;
+}
+constexpr const LanguageInfo& languageInfo(UiLanguage language)
+{
+    return kLanguages[static_cast<std::size_t>(language)];
+}
 
 // What the window shows before any language switch (its own form texts).
 QString formText(Text text);

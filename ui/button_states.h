@@ -3,10 +3,10 @@
 
 // The four buttons that follow the router's status; the others are always enabled.
 struct ButtonStates {
-    bool recibir = false;
-    bool enviar = false;
-    bool hexFile = false;
-    bool todo = false;
+    bool receive = false;   // botonRecibir
+    bool send = false;      // botonEnviar
+    bool hexFile = false;   // botonHexFile
+    bool update = false;    // botonTodo
 };
 
 // The one place that decides them: receive and send while the exchange is ready;

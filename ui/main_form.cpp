@@ -141,14 +141,14 @@ void TMainForm::buildControls()
     client->setPalette(palette);
     setCentralWidget(client);
 
-    Idioma1 = menuBar()->addMenu(formText(Text::MenuIdioma));
+    Idioma1 = menuBar()->addMenu(formText(Text::MenuLanguage));
     // setStyle does not take ownership; the window does.
     auto* menuStyle = new FlagMenuStyle;
     menuStyle->setParent(this);
     Idioma1->setStyle(menuStyle);
     // One item per language, in the table's order; the first two carry the window's own names.
     for (const LanguageInfo& entry : kLanguages) {
-        QAction* item = Idioma1->addAction(QIcon(QPixmap::fromImage(Pictures::flag(entry.language))), formText(entry.menuCaption));
+        QAction* item = Idioma1->addAction(QIcon(QPixmap::fromImage(Pictures::flag(entry.flag))), formText(entry.menuCaption));
         connect(item, &QAction::triggered, this, [this, language = entry.language] { chooseLanguage(language); });
         languageItems_.push_back(item);
     }
@@ -157,23 +157,23 @@ void TMainForm::buildControls()
 
     buildEditMenu();
 
-    botonConectar = makeButton(client, Text::Conectar, 8, 28, 75, true);
+    botonConectar = makeButton(client, Text::Connect, 8, 28, 75, true);
 
     const QColor frame = client->palette().color(QPalette::Highlight);
     LMDGroupBox1 = new FramedGroup(FixedText::kFirmwareCaption, tahoma(12), QColor(0x80, 0x00, 0x00), frame,
                                    QColor(0x00, 0x80, 0xFF), client);
     LMDGroupBox1->setGeometry(104, 11, 289, 52);
-    botonFVer = makeButton(LMDGroupBox1, Text::FVer, 13, 17, 84, true);
+    botonFVer = makeButton(LMDGroupBox1, Text::CurrentVersion, 13, 17, 84, true);
     botonHexFile = makeButton(LMDGroupBox1, Text::HexFile, 112, 17, 75, false);
-    botonTodo = makeButton(LMDGroupBox1, Text::Todo, 203, 17, 75, false);
+    botonTodo = makeButton(LMDGroupBox1, Text::Update, 203, 17, 75, false);
 
     LMDGroupBox2 = new FramedGroup(FixedText::kRoutesCaption, tahoma(11), Qt::white, frame,
                                    QColor(0x00, 0x80, 0xFF), client);
     LMDGroupBox2->setGeometry(418, 11, 383, 52);
-    botonEnviar = makeButton(LMDGroupBox2, Text::Enviar, 15, 17, 75, false);
-    botonRecibir = makeButton(LMDGroupBox2, Text::Recibir, 97, 17, 75, false);
-    botonAbrir = makeButton(LMDGroupBox2, Text::Abrir, 210, 17, 75, true);
-    botonGuardar = makeButton(LMDGroupBox2, Text::Guardar, 292, 17, 75, true);
+    botonEnviar = makeButton(LMDGroupBox2, Text::Send, 15, 17, 75, false);
+    botonRecibir = makeButton(LMDGroupBox2, Text::Receive, 97, 17, 75, false);
+    botonAbrir = makeButton(LMDGroupBox2, Text::Open, 210, 17, 75, true);
+    botonGuardar = makeButton(LMDGroupBox2, Text::Save, 292, 17, 75, true);
 
     Memo1 = new QPlainTextEdit(client);
     Memo1->setGeometry(8, 75, 385, 123);
@@ -261,10 +261,11 @@ void TMainForm::FormCreate()
     session_->useWorkFolder(folder, options_.openSettings
         ? options_.openSettings(QDir(folder).filePath(QString::fromLatin1(Settings::kFileName))) : nullptr);
     session_->loadSettings();
-    // A language that cannot be stored again shows the error box inside
-    // English1Click; start-up still goes on to load, draw and connect.
-    if (session_->storedLanguage() != 0)
-        English1Click();
+    // The stored language is chosen as its menu item would (English1Click for
+    // English). One that cannot be stored again shows the error box there;
+    // start-up still goes on to load, draw and connect.
+    if (const UiLanguage stored = session_->storedLanguage(); stored != UiLanguage::Spanish)
+        chooseLanguage(stored);
     else
         setAccessibleTexts(UiLanguage::Spanish);
     OpenDialog1.initialDir = QDir::currentPath();
@@ -279,10 +280,10 @@ void TMainForm::FormCreate()
 void TMainForm::statusChanged(const RouterStatus& status)
 {
     const ButtonStates states = buttonStates(status);
-    botonRecibir->setEnabled(states.recibir);
-    botonEnviar->setEnabled(states.enviar);
+    botonRecibir->setEnabled(states.receive);
+    botonEnviar->setEnabled(states.send);
     botonHexFile->setEnabled(states.hexFile);
-    botonTodo->setEnabled(states.todo);
+    botonTodo->setEnabled(states.update);
 }
 
 void TMainForm::appendLog(const LogMessage& message)
@@ -368,13 +369,13 @@ void TMainForm::botonGuardarClick()
 void TMainForm::setCaptions(UiLanguage language)
 {
     const std::pair<QPushButton*, Text> buttons[] = {
-        {botonConectar, Text::Conectar}, {botonFVer, Text::FVer},     {botonHexFile, Text::HexFile},
-        {botonTodo, Text::Todo},         {botonEnviar, Text::Enviar}, {botonRecibir, Text::Recibir},
-        {botonAbrir, Text::Abrir},       {botonGuardar, Text::Guardar},
+        {botonConectar, Text::Connect}, {botonFVer, Text::CurrentVersion},     {botonHexFile, Text::HexFile},
+        {botonTodo, Text::Update},         {botonEnviar, Text::Send}, {botonRecibir, Text::Receive},
+        {botonAbrir, Text::Open},       {botonGuardar, Text::Save},
     };
     for (const auto& [control, text] : buttons)
         control->setText(uiText(text, language));
-    Idioma1->setTitle(uiText(Text::MenuIdioma, language));
+    Idioma1->setTitle(uiText(Text::MenuLanguage, language));
     for (std::size_t i = 0; i < kLanguages.size(); ++i)
         languageItems_[i]->setText(uiText(kLanguages[i].menuCaption, language));
 }
@@ -496,7 +497,7 @@ void TMainForm::SGNClick(const QModelIndex& index)
 
 void TMainForm::buildEditMenu()
 {
-    Edicion1 = menuBar()->addMenu(formText(Text::MenuEdicion));
+    Edicion1 = menuBar()->addMenu(formText(Text::MenuEdit));
     Deshacer1 = Edicion1->addAction(formText(Text::Undo));
     Deshacer1->setShortcut(QKeySequence::Undo);
     Rehacer1 = Edicion1->addAction(formText(Text::Redo));
@@ -510,7 +511,7 @@ void TMainForm::buildEditMenu()
 void TMainForm::refreshEditMenu()
 {
     const UiLanguage language = session_ ? session_->language() : UiLanguage::Spanish;
-    Edicion1->setTitle(uiText(Text::MenuEdicion, language));
+    Edicion1->setTitle(uiText(Text::MenuEdit, language));
     const auto caption = [&](Text action, const EditDescription* edit) {
         const QString name = uiText(action, language);
         return edit ? name + QStringLiteral(": ") + editText(*edit, language) : name;

@@ -146,12 +146,12 @@ QIcon appIcon()
     return icon;
 }
 
-QImage flag(UiLanguage language)
+QImage flag(Flag flag)
 {
-    switch (language) {
-    case UiLanguage::Spanish:
+    switch (flag) {
+    case Flag::Spain:
         return flagSpain();
-    case UiLanguage::English:
+    case Flag::UnitedKingdom:
         return flagUnitedKingdom();
     }
     return {};

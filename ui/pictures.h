@@ -1,5 +1,5 @@
 #pragma once
-#include "text/messages.h"
+#include "text/texts.h"
 
 #include <QIcon>
 #include <QImage>
@@ -11,7 +11,7 @@ QImage logo();           // Image2: the 152 x 152 logo painted in the matrix cor
 QImage wastebasket();    // Image3: 26 x 24, cream basket on #606060
 QImage flagSpain();      // 50 x 34
 QImage flagUnitedKingdom();  // 50 x 30
-QImage flag(UiLanguage language);  // the flag of a language's menu item
+QImage flag(Flag flag);  // a language's flag, as its menu item shows it
 QImage midiSocket(int size); // the window icon's face
 QIcon appIcon();         // 64, 32, 24 and 16 px
 }

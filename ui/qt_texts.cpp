@@ -18,10 +18,7 @@ bool QtTexts::use(UiLanguage language)
         QCoreApplication::removeTranslator(&translator_);
         installed_ = false;
     }
-    const char* code = "en";
-    for (const LanguageInfo& entry : kLanguages)
-        if (entry.language == language)
-            code = entry.code;
+    const char* code = languageInfo(language).code;
     // Qt's texts are English already.
     if (QLatin1String(code) == QLatin1String("en"))
         return true;
