@@ -25,14 +25,24 @@ protected:
 };
 } // namespace
 
+// Connecting again to a router that is no longer there disables what the
+// connection had enabled, and the tick then sends nothing.
 TEST_F(SessionTest, OfflineRouterLeavesTheLinkEmptyAndTheTickIdle)
 {
+    session.connect();
+    ASSERT_TRUE(view.enabled(Button::Receive));
     router.mode = SimRouter::Mode::Absent;
+    view.log.clear();
+    router.written.clear();
     session.connect();
     EXPECT_EQ(view.ids(), std::vector<Msg>{Msg::Offline});
     EXPECT_FALSE(view.enabled(Button::Receive));
+    EXPECT_FALSE(view.enabled(Button::Send));
     EXPECT_FALSE(session.isOpen());
-    session.tick();
+    for (int i = 0; i < 1000; ++i) {
+        session.tick();
+        clock.advance(1);
+    }
     EXPECT_TRUE(router.written.empty());
 }
 
@@ -187,10 +197,22 @@ TEST(WorkFolder, FirstRunCopiesTheDefaultOnlyOnce)
     EXPECT_FALSE(QFile::exists(copied.fileName())) << "an existing folder is left alone";
 }
 
-TEST(WorkFolder, HomePathWinsOverTheHomeFolderWhateverItsLength)
+// HOMEPATH, where the system sets it, comes before the home folder, written
+// with the system's separators, a trailing one or not.
+TEST(WorkFolder, HomePathWinsOverTheHomeFolder)
 {
-    const QString longPath = QStringLiteral("/") + QString(300, QLatin1Char('a'));
-    EXPECT_EQ(workFolderPath(longPath, QStringLiteral("/home/x")), longPath + QStringLiteral("/QORVConfig"));
+    const struct {
+        const char* homePath;
+        const char* expected;
+    } cases[] = {
+        {"", "/home/x/QORVConfig"},
+        {"/Users/José", "/Users/José/QORVConfig"},
+        {"/Users/bob/", "/Users/bob/QORVConfig"},
+    };
+    for (const auto& c : cases) {
+        const QString homePath = QDir::toNativeSeparators(QString::fromUtf8(c.homePath));
+        EXPECT_EQ(workFolderPath(homePath, QStringLiteral("/home/x")), QString::fromUtf8(c.expected)) << c.homePath;
+    }
 }
 
 TEST(WorkFolder, HomePathCountsOnlyOnWindows)

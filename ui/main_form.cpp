@@ -230,6 +230,16 @@ void TMainForm::buildControls()
     connect(botonAbrir, &QPushButton::clicked, this, &TMainForm::botonAbrirClick);
     connect(botonGuardar, &QPushButton::clicked, this, &TMainForm::botonGuardarClick);
 
+    // Named as in the design, for tools that find controls by name.
+    const std::pair<QObject*, const char*> names[] = {
+        {botonConectar, "botonConectar"}, {botonFVer, "botonFVer"},   {botonHexFile, "botonHexFile"},
+        {botonTodo, "botonTodo"},         {botonEnviar, "botonEnviar"}, {botonRecibir, "botonRecibir"},
+        {botonAbrir, "botonAbrir"},       {botonGuardar, "botonGuardar"}, {Memo1, "Memo1"},
+        {SGN, "SGN"},                     {SG, "SG"},
+    };
+    for (const auto& [control, name] : names)
+        control->setObjectName(QLatin1String(name));
+
     QWidget::setTabOrder(botonConectar, SGN);
     QWidget::setTabOrder(SGN, SG);
     QWidget::setTabOrder(SG, Memo1);
