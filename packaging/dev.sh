@@ -128,7 +128,7 @@ case "$cmd" in
                  END {printf "%-16s %10d inputs, coverage %s edges\n", t, runs, cov}' "build-fuzz/$target.log"
         done ;;
     hid-test)
-        install_missing "${base[@]}" file dpkg-dev qemu-system-x86 qemu-utils mmdebstrap e2fsprogs imagemagick
+        install_missing "${base[@]}" file dpkg-dev qemu-system-x86 qemu-utils mmdebstrap e2fsprogs imagemagick unzip
         build build
         (cd build && cpack -G DEB >/dev/null)
         bash packaging/hid-test/run.sh build ;;
