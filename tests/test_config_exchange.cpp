@@ -218,17 +218,32 @@ TEST_F(ExchangeTest, OversizedOrOverrunningReadRepliesNeverWriteOutsideTheImage)
         ASSERT_EQ(guarded[i], 0x00) << i;
 }
 
-// Through the session: a transfer that gives up leaves the image and "last.qorv"
-// exactly as they were; a complete one replaces both.
-TEST(ExchangeSession, ReceiveReplacesImageAndLastFileOnlyWhenComplete)
-{
+namespace {
+// A session in a work folder of its own, over a simulated router.
+class ExchangeSession : public ::testing::Test {
+protected:
+    void SetUp() override { session.useWorkFolder(folder.path()); }
+    // Replies take `ms` of the fake clock, which a waiting read advances.
+    void slowReplies(std::uint32_t ms)
+    {
+        router.clock = &clock;
+        router.wait = [this](std::uint32_t waited) { clock.advance(waited); };
+        router.faults.replyDelayMs = ms;
+    }
+
     QTemporaryDir folder;
     SimRouter router;
-    SimBackend backend(router);
+    SimBackend backend{router};
     FakeClock clock;
     RecordingView view;
-    Session session(backend, clock, view);
-    session.useWorkFolder(folder.path());
+    Session session{backend, clock, view};
+};
+} // namespace
+
+// Through the session: a transfer that gives up leaves the image and "last.qorv"
+// exactly as they were; a complete one replaces both.
+TEST_F(ExchangeSession, ReceiveReplacesImageAndLastFileOnlyWhenComplete)
+{
     ASSERT_TRUE(session.ConnectDevice());
 
     const ConfigImage before = ConfigImage::empty();
@@ -262,18 +277,9 @@ TEST(ExchangeSession, ReceiveReplacesImageAndLastFileOnlyWhenComplete)
 
 // A router slower than the wait: what is received and kept in "last.qorv" is
 // the router's image byte for byte.
-TEST(ExchangeSession, SlowRouterNeverLeavesAShiftedImage)
+TEST_F(ExchangeSession, SlowRouterNeverLeavesAShiftedImage)
 {
-    QTemporaryDir folder;
-    SimRouter router;
-    SimBackend backend(router);
-    FakeClock clock;
-    router.clock = &clock;
-    router.wait = [&](std::uint32_t ms) { clock.advance(ms); };
-    router.faults.replyDelayMs = 130;
-    RecordingView view;
-    Session session(backend, clock, view);
-    session.useWorkFolder(folder.path());
+    slowReplies(130);
     ASSERT_TRUE(session.ConnectDevice());
     session.receiveConfiguration();
     ASSERT_EQ(view.ids().back(), Msg::ConfigReceived);
@@ -346,19 +352,10 @@ TEST_F(ExchangeTest, UnplugEndsATransferAtOnce)
 // The mode probe of a slow router is repeated; the answer to the repeat arrives
 // while the user already asked for the configuration. It never becomes image
 // bytes: what is kept is the router's image, read once.
-TEST(ExchangeSession, SlowProbeAnswerNeverReachesTheReceive)
+TEST_F(ExchangeSession, SlowProbeAnswerNeverReachesTheReceive)
 {
-    QTemporaryDir folder;
-    SimRouter router;
     router.image = ConfigImage::empty();
-    SimBackend backend(router);
-    FakeClock clock;
-    router.clock = &clock;
-    router.wait = [&](std::uint32_t ms) { clock.advance(ms); };
-    router.faults.replyDelayMs = 450;  // busy at first: the Version frame goes out twice
-    RecordingView view;
-    Session session(backend, clock, view);
-    session.useWorkFolder(folder.path());
+    slowReplies(450);  // busy at first: the Version frame goes out twice
     session.connect();
     while (session.status().mode != RouterStatus::Mode::Routes) {
         session.tick();
@@ -377,15 +374,8 @@ TEST(ExchangeSession, SlowProbeAnswerNeverReachesTheReceive)
 
 // Unplugged during a transfer: one "QORV desconectado", the link closed, the
 // image and "last.qorv" untouched, and a send says the router may hold half.
-TEST(ExchangeSession, UnplugDuringATransferIsSaidOnceAndKeepsTheImage)
+TEST_F(ExchangeSession, UnplugDuringATransferIsSaidOnceAndKeepsTheImage)
 {
-    QTemporaryDir folder;
-    SimRouter router;
-    SimBackend backend(router);
-    FakeClock clock;
-    RecordingView view;
-    Session session(backend, clock, view);
-    session.useWorkFolder(folder.path());
     session.watchForRouter(true);
     const ConfigImage before = ConfigImage::empty();
     session.document().load(before);
