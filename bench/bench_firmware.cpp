@@ -103,7 +103,7 @@ BENCHMARK(BM_PlainPassOverFlashImage)->Unit(benchmark::kMicrosecond);
 
 class NullView final : public SessionView {
 public:
-    void appendLog(const LogMessage& m) override
+    void logMessage(const LogMessage& m) override
     {
         last = m.id;
         updated = updated || m.id == Msg::Updated;

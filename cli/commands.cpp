@@ -120,7 +120,7 @@ class ConsoleView final : public SessionView {
 public:
     explicit ConsoleView(std::FILE* stream) : stream_(stream) {}
 
-    void appendLog(const LogMessage& message) override
+    void logMessage(const LogMessage& message) override
     {
         if (echo)
             print(stream_, messageText(message, UiLanguage::English).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).trimmed()

@@ -89,7 +89,7 @@ void Session::publish()
 
 void Session::announceLink(bool open)
 {
-    view_.appendLog(open ? Msg::Connected : Msg::Offline);
+    view_.logMessage(open ? Msg::Connected : Msg::Offline);
     status_.exchangeReady = open;
     publish();
 }
@@ -126,7 +126,7 @@ void Session::tick()
 {
     switch (mode_) {
     case SessionMode::RoutesModeSeen:
-        view_.appendLog(Msg::RoutesMode);
+        view_.logMessage(Msg::RoutesMode);
         mode_ = SessionMode::Idle;
         status_.mode = RouterStatus::Mode::Routes;
         status_.exchangeReady = true;
@@ -193,7 +193,7 @@ bool Session::needsFastTick() const
 // looked for again every kReconnectInterval until kReconnectPatience has passed.
 void Session::finishUpdate()
 {
-    view_.appendLog(Msg::Updated);
+    view_.logMessage(Msg::Updated);
     status_.mode = RouterStatus::Mode::Routes;
     status_.updateRunning = false;
     status_.outcome = RouterStatus::Outcome::Updated;
@@ -273,22 +273,22 @@ void Session::updateEvent(const UpdateEvent& event)
     using Kind = UpdateEvent::Kind;
     for (const StepLine& step : kStepLines)
         if (step.step == event.kind)
-            view_.appendLog(step.line);
+            view_.logMessage(step.line);
     switch (event.kind) {
     case Kind::Version:
-        view_.appendLog(LogMessage::updateMode(event.major, event.minor));
+        view_.logMessage(LogMessage::updateMode(event.major, event.minor));
         status_.mode = RouterStatus::Mode::Update;
         status_.firmwareMajor = event.major;
         status_.firmwareMinor = event.minor;
         status_.exchangeReady = false;
         break;
     case Kind::FileAccepted:
-        view_.appendLog(LogMessage::aboutFile(Msg::HexFileAccepted, firmwareName_));
+        view_.logMessage(LogMessage::aboutFile(Msg::HexFileAccepted, firmwareName_));
         break;
     case Kind::FileRefused:
-        view_.appendLog(LogMessage::aboutFile(Msg::HexFileRefused, firmwareName_));
+        view_.logMessage(LogMessage::aboutFile(Msg::HexFileRefused, firmwareName_));
         if (!event.check.ok())
-            view_.appendLog(LogMessage::firmwareProblem(static_cast<int>(event.check.problem), event.check.line));
+            view_.logMessage(LogMessage::firmwareProblem(static_cast<int>(event.check.problem), event.check.line));
         break;
     case Kind::Erasing:
         mode_ = SessionMode::UpdateProgress;
@@ -296,9 +296,9 @@ void Session::updateEvent(const UpdateEvent& event)
         status_.outcome = RouterStatus::Outcome::None;
         break;
     case Kind::Verified:
-        view_.appendLog(LogMessage::crcLine(event.routerCrc, event.toolCrc));
+        view_.logMessage(LogMessage::crcLine(event.routerCrc, event.toolCrc));
         if (event.match)
-            view_.appendLog(Msg::VerifyComplete);
+            view_.logMessage(Msg::VerifyComplete);
         status_.routerCrc = event.routerCrc;
         status_.toolCrc = event.toolCrc;
         break;
@@ -313,8 +313,8 @@ void Session::updateEvent(const UpdateEvent& event)
         break;
     case Kind::Stopped:
         mode_ = SessionMode::Idle;
-        view_.appendLog(LogMessage::updateStopped(static_cast<int>(event.stop)));
-        view_.appendLog(event.flashErased ? Msg::FlashLeftErased : Msg::FirmwareUntouched);
+        view_.logMessage(LogMessage::updateStopped(static_cast<int>(event.stop)));
+        view_.logMessage(event.flashErased ? Msg::FlashLeftErased : Msg::FirmwareUntouched);
         status_.updateRunning = false;
         status_.outcome = RouterStatus::Outcome::Stopped;
         status_.stop = event.stop;
@@ -339,17 +339,17 @@ void Session::exchangeFailed(ConfigExchange::Outcome outcome, bool sending)
         dropLink();
         break;
     case ConfigExchange::Outcome::NoAnswer:
-        view_.appendLog(Msg::Offline);
+        view_.logMessage(Msg::Offline);
         status_.exchangeReady = false;
         break;
     case ConfigExchange::Outcome::Unconfirmed:
-        view_.appendLog(Msg::ReceiveUnconfirmed);
+        view_.logMessage(Msg::ReceiveUnconfirmed);
         break;
     case ConfigExchange::Outcome::Done:
         return;
     }
     if (sending)
-        view_.appendLog(Msg::ConfigPartlyWritten);
+        view_.logMessage(Msg::ConfigPartlyWritten);
     publish();
 }
 
@@ -409,7 +409,7 @@ bool Session::receiveConfiguration()
     document_.replace(received, {Text::UndoReceive, {}, {}});
     document_.markStored();
     saveConfiguration(lastConfigPath());
-    view_.appendLog(Msg::ConfigReceived);
+    view_.logMessage(Msg::ConfigReceived);
     return true;
 }
 
@@ -418,7 +418,7 @@ bool Session::sendConfiguration()
     if (writeRouterImage(document_.image()) != ConfigExchange::Outcome::Done)
         return false;
     document_.markStored();
-    view_.appendLog(Msg::ConfigSent);
+    view_.logMessage(Msg::ConfigSent);
     return true;
 }
 
@@ -427,11 +427,11 @@ bool Session::openConfiguration(const QString& path)
     const qint64 size = imageFileSize(path);
     ConfigImage read;
     if (size < 0 || readImageFile(path, read) < 0) {
-        view_.appendLog(LogMessage::aboutFile(Msg::UnableToOpen, QDir::toNativeSeparators(path)));
+        view_.logMessage(LogMessage::aboutFile(Msg::UnableToOpen, QDir::toNativeSeparators(path)));
         return false;
     }
     if (size != static_cast<qint64>(kImageSize)) {
-        view_.appendLog(LogMessage::wrongConfigSize(QDir::toNativeSeparators(path),
+        view_.logMessage(LogMessage::wrongConfigSize(QDir::toNativeSeparators(path),
                                                     static_cast<int>(std::min<qint64>(size, INT32_MAX))));
         return false;
     }
@@ -445,6 +445,6 @@ bool Session::saveConfiguration(const QString& path)
         document_.markStored();
         return true;
     }
-    view_.appendLog(LogMessage::aboutFile(Msg::UnableToSave, QDir::toNativeSeparators(path)));
+    view_.logMessage(LogMessage::aboutFile(Msg::UnableToSave, QDir::toNativeSeparators(path)));
     return false;
 }

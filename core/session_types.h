@@ -14,7 +14,7 @@ class SessionView {
 public:
     virtual ~SessionView() = default;
     // Adds a new last line to the log, in the language current at this moment.
-    virtual void appendLog(const LogMessage& message) = 0;
+    virtual void logMessage(const LogMessage& message) = 0;
     // One more step of a running update: the window adds a star at the log's caret.
     virtual void progressStep() {}
     // The router's status changed (see RouterStatus).

@@ -20,7 +20,7 @@
 namespace {
 class SilentView final : public SessionView {
 public:
-    void appendLog(const LogMessage& message) override { sawUpdated = sawUpdated || message.id == Msg::Updated; }
+    void logMessage(const LogMessage& message) override { sawUpdated = sawUpdated || message.id == Msg::Updated; }
     void statusChanged(const RouterStatus&) override {}
     void showError(const LogMessage&) override {}
     bool sawUpdated = false;

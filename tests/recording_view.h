@@ -10,7 +10,7 @@ enum class Button { Receive, Send, HexFile, Update };
 // A SessionView that remembers what it was told, for tests without a window.
 class RecordingView : public SessionView {
 public:
-    void appendLog(const LogMessage& message) override { log.push_back(message); }
+    void logMessage(const LogMessage& message) override { log.push_back(message); }
     void progressStep() override { ++stars; }
     void statusChanged(const RouterStatus& published) override
     {

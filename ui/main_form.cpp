@@ -296,7 +296,7 @@ void TMainForm::statusChanged(const RouterStatus& status)
     botonTodo->setEnabled(states.update);
 }
 
-void TMainForm::appendLog(const LogMessage& message)
+void TMainForm::logMessage(const LogMessage& message)
 {
     AppendLogLine(messageText(message, session_->language()));
 }
@@ -478,7 +478,7 @@ void TMainForm::SGClick(const QModelIndex& index)
     // Refused only when a new entry is needed and all route slots are taken.
     if (!session_->document().toggle(*route, {Text::UndoRoute, matrixModel_->sourceName(route->source),
                                                matrixModel_->destinationName(route->destination)}))
-        appendLog(Msg::RouteTableFull);
+        logMessage(Msg::RouteTableFull);
 }
 
 void TMainForm::SGNClick(const QModelIndex& index)

@@ -87,7 +87,7 @@ public:
     void InsertLogText(const QString& text);
 
     // SessionView
-    void appendLog(const LogMessage& message) override;
+    void logMessage(const LogMessage& message) override;
     void progressStep() override { InsertLogText(QStringLiteral("*")); }
     void statusChanged(const RouterStatus& status) override;
     void tickNeeded() override;
