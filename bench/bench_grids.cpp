@@ -77,8 +77,8 @@ void BM_UndoAndRedoRoute(benchmark::State& state)
     TMainForm& form = *program().form;
     form.SGClick(form.matrixModel().index(kRow, kColumn));
     for (auto _ : state) {
-        form.undoStack().undo();
-        form.undoStack().redo();
+        form.Deshacer1->trigger();
+        form.Rehacer1->trigger();
     }
 }
 BENCHMARK(BM_UndoAndRedoRoute)->Unit(benchmark::kMillisecond);
