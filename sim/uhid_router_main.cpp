@@ -254,8 +254,10 @@ int main(int argc, char** argv)
             router.plugIn();
         }
 
+        // Replies waiting for their time are looked at every millisecond; otherwise
+        // (idle, or away from USB until a restart or re-plug is due) 20 ms will do.
         pollfd wait{fd, POLLIN, 0};
-        const int ready = ::poll(&wait, 1, router.pendingReports() > 0 || !present ? 1 : 20);
+        const int ready = ::poll(&wait, 1, present && router.pendingReports() > 0 ? 1 : 20);
         if (ready < 0 && errno != EINTR) {
             std::perror("qorv-uhid-router: poll");
             status = 1;
