@@ -16,6 +16,8 @@
 #include <QTemporaryDir>
 
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <set>
 
 namespace {
@@ -83,8 +85,20 @@ QString hexNumber(std::uint32_t value, int digits)
 class Progress {
 public:
     Progress(const RouterAccess& access, QString label, std::size_t total)
-        : access_(access), label_(std::move(label)), total_(total ? total : 1), start_(access.clock->now())
+        : access_(access), base_(label), label_(std::move(label)), total_(total ? total : 1), start_(access.clock->now())
     {
+    }
+    // A transfer's step: its total may grow, and its phase names the label.
+    void update(const Session::ExchangeStep& step)
+    {
+        total_ = step.total ? step.total : 1;
+        const QString label = step.phase == Session::ExchangePhase::Check
+            ? QStringLiteral("%1, %2").arg(base_, uiText(Text::Checking, UiLanguage::English))
+            : base_;
+        if (label != label_)
+            lastTenth_ = -1;
+        label_ = label;
+        update(step.done);
     }
     void update(std::size_t done)
     {
@@ -108,6 +122,7 @@ public:
 
 private:
     const RouterAccess& access_;
+    QString base_;
     QString label_;
     std::size_t total_;
     std::uint32_t start_;
@@ -269,8 +284,9 @@ int hexInfo(const QString& path, bool json, std::FILE* out, std::FILE* err)
 }
 
 // What a failed exchange tells the terminal.
-int exchangeError(Session::ExchangeOutcome outcome, bool sending, const RouterAccess& access)
+int exchangeError(Session& session, Session::ExchangeOutcome outcome, bool sending, const RouterAccess& access)
 {
+    const Session::ExchangeFailure& failure = session.exchangeFailure();
     const QString router = sending ? QStringLiteral("; its configuration may be partly written")
                                    : QStringLiteral("; nothing was written");
     switch (outcome) {
@@ -278,13 +294,43 @@ int exchangeError(Session::ExchangeOutcome outcome, bool sending, const RouterAc
         print(access.err, QStringLiteral("qorvctl: the router was disconnected%1\n").arg(router));
         return kExitNoRouter;
     case Session::ExchangeOutcome::Unconfirmed:
-        print(access.err, QStringLiteral("qorvctl: the router's configuration could not be confirmed: "
-                                         "three reads gave different bytes; nothing was written\n"));
+        print(access.err, sending ? QStringLiteral("qorvctl: the configuration was written, but reading it back to check it "
+                                                   "never gave the same bytes twice; it may be partly written\n")
+                                  : QStringLiteral("qorvctl: the router's configuration could not be confirmed: "
+                                                   "its reads never agreed; nothing was written\n"));
         return kExitNoAnswer;
+    case Session::ExchangeOutcome::WrongAck:
+        print(access.err, QStringLiteral("qorvctl: the router acknowledged offset %1 for the block at %2%3\n")
+                              .arg(offsetText(failure.acknowledged), offsetText(failure.block), router));
+        return kExitNoAnswer;
+    case Session::ExchangeOutcome::NotKept: {
+        QStringList blocks;
+        for (std::size_t offset : failure.blocksNotKept)
+            blocks << offsetText(offset);
+        print(access.err, QStringLiteral("qorvctl: read back after %1 writes, the router does not hold the blocks at %2 "
+                                         "(32 bytes each); it now holds a partly written configuration\n")
+                              .arg(Session::kSendChecks)
+                              .arg(blocks.join(QStringLiteral(", "))));
+        return kExitNotKept;
+    }
     default:
-        print(access.err, QStringLiteral("qorvctl: the router stopped answering%1\n").arg(router));
+        if (!failure.answeredAny)
+            print(access.err, QStringLiteral("qorvctl: the router answered when connected, but does not answer "
+                                             "configuration requests%1\n").arg(router));
+        else if (failure.phase == Session::ExchangePhase::Check)
+            print(access.err, QStringLiteral("qorvctl: every block was acknowledged, but the router stopped answering "
+                                             "while it was read back to check it (after %1 of %2 bytes)%3\n")
+                                  .arg(failure.bytesMoved).arg(kImageSize).arg(router));
+        else
+            print(access.err, QStringLiteral("qorvctl: the router stopped answering after %1 of %2 bytes%3\n")
+                                  .arg(failure.bytesMoved).arg(kImageSize).arg(router));
         return kExitNoAnswer;
     }
+}
+
+bool isStandardStream(const QString& path)
+{
+    return path == QLatin1String("-");
 }
 
 int receive(const QString& path, const RouterAccess& access)
@@ -294,32 +340,76 @@ int receive(const QString& path, const RouterAccess& access)
         return error;
     ConfigImage image;
     Progress progress(access, QStringLiteral("receive"), kImageSize);
-    const Session::ExchangeOutcome outcome = c.session.readRouterImage(image, [&](std::size_t n) { progress.update(n); });
+    const Session::ExchangeOutcome outcome
+        = c.session.readRouterImage(image, [&](const Session::ExchangeStep& step) { progress.update(step); });
     progress.finish();
     if (outcome != Session::ExchangeOutcome::Done)
-        return exchangeError(outcome, false, access);
-    if (!writeImageFile(path, image)) {
-        print(access.err, QStringLiteral("qorvctl: unable to save %1\n").arg(path));
+        return exchangeError(c.session, outcome, false, access);
+    if (isStandardStream(path)) {
+        Platform::setBinary(access.out);
+        const bool written = std::fwrite(image.rawBytes(), 1, kImageSize, access.out) == kImageSize
+            && std::fflush(access.out) == 0 && !std::ferror(access.out);
+        if (!written) {
+            print(access.err, QStringLiteral("qorvctl: unable to write the configuration to standard output: %1\n")
+                                  .arg(QString::fromLocal8Bit(std::strerror(errno))));
+            return kExitFile;
+        }
+        print(access.err, QStringLiteral("Received configuration into standard output\n"));
+        return kExitOk;
+    }
+    QString why;
+    if (!writeImageFile(path, image, &why)) {
+        print(access.err, QStringLiteral("qorvctl: unable to save %1: %2\n").arg(path, why));
         return kExitFile;
     }
     print(access.out, QStringLiteral("Received configuration into %1\n").arg(path));
     return kExitOk;
 }
 
+// Reads one configuration from standard input: exactly kImageSize bytes.
+bool readStandardInput(ConfigImage& image, const RouterAccess& access)
+{
+    Platform::setBinary(access.in);
+    QByteArray bytes;
+    char buffer[4096];
+    while (bytes.size() <= static_cast<qsizetype>(kImageSize)) {
+        const std::size_t n = std::fread(buffer, 1, sizeof buffer, access.in);
+        if (n == 0)
+            break;
+        bytes.append(buffer, static_cast<qsizetype>(n));
+    }
+    if (std::ferror(access.in)) {
+        print(access.err, QStringLiteral("qorvctl: cannot read standard input. Nothing was sent.\n"));
+        return false;
+    }
+    if (bytes.size() != static_cast<qsizetype>(kImageSize)) {
+        print(access.err, QStringLiteral("qorvctl: standard input holds %1%2 bytes; a configuration is exactly %3 bytes. "
+                                         "Nothing was sent.\n")
+                              .arg(bytes.size() > static_cast<qsizetype>(kImageSize) ? QStringLiteral("more than ") : QString())
+                              .arg(std::min<qsizetype>(bytes.size(), kImageSize))
+                              .arg(kImageSize));
+        return false;
+    }
+    std::memcpy(image.rawBytes(), bytes.constData(), kImageSize);
+    return true;
+}
+
 int send(const QString& path, const RouterAccess& access)
 {
     ConfigImage image;
-    if (!readConfiguration(path, image, access.err, " Nothing was sent."))
+    if (isStandardStream(path) ? !readStandardInput(image, access)
+                               : !readConfiguration(path, image, access.err, " Nothing was sent."))
         return kExitFile;
     Connection c(access);
     if (const int error = modeError(probe(c.session, c.view, access), RouterMode::Routes, access))
         return error;
     Progress progress(access, QStringLiteral("send"), kImageSize);
-    const Session::ExchangeOutcome outcome = c.session.writeRouterImage(image, [&](std::size_t n) { progress.update(n); });
+    const Session::ExchangeOutcome outcome
+        = c.session.writeRouterImage(image, [&](const Session::ExchangeStep& step) { progress.update(step); });
     progress.finish();
     if (outcome != Session::ExchangeOutcome::Done)
-        return exchangeError(outcome, true, access);
-    print(access.out, QStringLiteral("Configuration sent\n"));
+        return exchangeError(c.session, outcome, true, access);
+    print(access.out, QStringLiteral("Configuration sent, and read back the same\n"));
     return kExitOk;
 }
 

@@ -20,6 +20,7 @@ enum ExitCode : int {
     kExitNoAnswer = 6,      // the router stopped answering; retries ran out
     kExitVerifyFailed = 7,  // the flash did not verify; the new firmware was not started
     kExitNotBack = 8,       // updated and started, but the router did not come back on USB
+    kExitNotKept = 9,       // send: read back, the router does not hold what was sent
 };
 
 // Where the commands that talk to the router get the router, the time and the terminal.
@@ -28,7 +29,8 @@ struct RouterAccess {
     MillisecondClock* clock = nullptr;
     Trace* trace = nullptr;
     std::function<void()> pause;      // waits about one millisecond
-    std::FILE* out = stdout;
+    std::FILE* in = stdin;            // `send -` reads the configuration from here
+    std::FILE* out = stdout;          // `receive -` writes it here
     std::FILE* err = stderr;
     bool terminal = false;            // progress as a redrawn bar instead of plain lines
     QString simulated;                // the QORV_SIMULATE value in use, if any
@@ -38,6 +40,7 @@ namespace Commands {
 int show(const QString& path, bool json, std::FILE* out, std::FILE* err);
 int diff(const QString& first, const QString& second, std::FILE* out, std::FILE* err);
 int hexInfo(const QString& path, bool json, std::FILE* out, std::FILE* err);
+// PATH "-" is standard output for receive, standard input for send.
 int receive(const QString& path, const RouterAccess& access);
 int send(const QString& path, const RouterAccess& access);
 int update(const QString& path, const RouterAccess& access);

@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 
 #if defined(_WIN32)
+#include <fcntl.h>
 #include <io.h>
 #else
 #include <unistd.h>
@@ -19,6 +20,15 @@ bool isTerminal(std::FILE* stream)
     return _isatty(_fileno(stream)) != 0;
 #else
     return isatty(fileno(stream)) != 0;
+#endif
+}
+
+void setBinary(std::FILE* stream)
+{
+#if defined(_WIN32)
+    _setmode(_fileno(stream), _O_BINARY);
+#else
+    (void)stream;
 #endif
 }
 

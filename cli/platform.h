@@ -9,6 +9,8 @@
 namespace Platform {
 
 bool isTerminal(std::FILE* stream);
+// Bytes through the stream unchanged (Windows would turn LF into CR LF).
+void setBinary(std::FILE* stream);
 
 // The rule the package installs, for a user who has to add it by hand: the
 // router's HID device (bus 0003, USB), so it matches in either mode.

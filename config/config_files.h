@@ -12,5 +12,9 @@ class ConfigImage;
 qint64 readImageFile(const QString& path, ConfigImage& image);
 // The file's size when it can be read, -1 otherwise (a file longer than an image is read in part).
 qint64 imageFileSize(const QString& path);
-// Replaces the file atomically; false when it could not be written, the old file then intact.
-bool writeImageFile(const QString& path, const ConfigImage& image);
+// Writes the image and checks the write to its end. A regular file (or a new
+// one) is replaced whole or not at all; anything else the name leads to, a
+// pipe or a device, is written into directly. False when it could not be
+// written, with the system's reason in `why`; a file that was there is then
+// left as it was.
+bool writeImageFile(const QString& path, const ConfigImage& image, QString* why = nullptr);

@@ -2,9 +2,11 @@
 
 #include "config/config_files.h"
 #include "link/clock.h"
+#include "text/texts.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QStringList>
 
 #include <algorithm>
 #include <cstdint>
@@ -227,6 +229,11 @@ void Session::retryReconnect()
 
 void Session::routesModeSeen()
 {
+    // During the count-down after an update a connect the user pressed is
+    // answered by the new firmware's marker; the update's own end reports the
+    // router then, and must not be lost to it.
+    if (mode_ == SessionMode::CopyProgress)
+        return;
     mode_ = SessionMode::RoutesModeSeen;
 }
 
@@ -331,19 +338,37 @@ void Session::updateEvent(const UpdateEvent& event)
 }
 
 // A router that stopped answering keeps its link, as the design has it: the user
-// reconnects to enable the exchange again. One that is gone loses it.
-void Session::exchangeFailed(ConfigExchange::Outcome outcome, bool sending)
+// reconnects to enable the exchange again. One that is gone loses it. Every
+// failure first says what went wrong.
+void Session::exchangeFailed(const ConfigExchange& exchange, bool sending)
 {
-    switch (outcome) {
+    const ConfigExchange::Failure& failure = exchange.failure();
+    exchangeFailure_ = failure;
+    switch (exchange.outcome()) {
     case ConfigExchange::Outcome::LinkLost:
         dropLink();
         break;
     case ConfigExchange::Outcome::NoAnswer:
+    case ConfigExchange::Outcome::WrongAck:
+        if (exchange.outcome() == ConfigExchange::Outcome::WrongAck)
+            view_.logMessage(LogMessage::wrongAck(static_cast<int>(failure.acknowledged), static_cast<int>(failure.block)));
+        else if (!failure.answeredAny)
+            view_.logMessage(status_.mode == RouterStatus::Mode::Routes ? Msg::QuietAfterProbe : Msg::NoConfigAnswer);
+        else
+            view_.logMessage(LogMessage::stoppedAnswering(failure.phase == ConfigExchange::Phase::Check,
+                                                          static_cast<int>(failure.bytesMoved)));
         view_.logMessage(Msg::Offline);
         status_.exchangeReady = false;
         break;
+    case ConfigExchange::Outcome::NotKept: {
+        QStringList offsets;
+        for (std::size_t offset : failure.blocksNotKept)
+            offsets << offsetText(offset);
+        view_.logMessage(LogMessage::blocksNotKept(offsets.join(QStringLiteral(", "))));
+        break;
+    }
     case ConfigExchange::Outcome::Unconfirmed:
-        view_.logMessage(Msg::ReceiveUnconfirmed);
+        view_.logMessage(sending ? Msg::SendUnconfirmed : Msg::ReceiveUnconfirmed);
         break;
     case ConfigExchange::Outcome::Done:
         return;
@@ -383,7 +408,7 @@ ConfigExchange::Outcome Session::readRouterImage(ConfigImage& image, const Excha
     ConfigImage staging = image;
     ConfigExchange exchange(link_, clock_);
     if (!exchange.receiveImage(staging.rawBytes(), progress)) {
-        exchangeFailed(exchange.outcome(), false);
+        exchangeFailed(exchange, false);
         return exchange.outcome();
     }
     image = staging;
@@ -395,7 +420,7 @@ ConfigExchange::Outcome Session::writeRouterImage(const ConfigImage& image, cons
     boot_.SettleOwedReplies(ConfigExchange::kLateReplyLimit);
     ConfigExchange exchange(link_, clock_);
     if (!exchange.sendImage(image.rawBytes(), progress)) {
-        exchangeFailed(exchange.outcome(), true);
+        exchangeFailed(exchange, true);
         return exchange.outcome();
     }
     return ConfigExchange::Outcome::Done;
@@ -441,10 +466,11 @@ bool Session::openConfiguration(const QString& path)
 
 bool Session::saveConfiguration(const QString& path)
 {
-    if (writeImageFile(path, document_.image())) {
+    QString why;
+    if (writeImageFile(path, document_.image(), &why)) {
         document_.markStored();
         return true;
     }
-    view_.logMessage(LogMessage::aboutFile(Msg::UnableToSave, QDir::toNativeSeparators(path)));
+    view_.logMessage(LogMessage::unableToSave(QDir::toNativeSeparators(path), why));
     return false;
 }

@@ -70,10 +70,18 @@ public:
     // The router's image into `image`, or `image` into the router, with the
     // messages and status of a failure; the window and qorvctl both go through
     // these. `image` is left as it was unless the receive succeeded.
-    using ExchangeProgress = std::function<void(std::size_t done)>;
+    // A receive is kept only when two reads of the router agree; a send is done
+    // only when the router, read back, holds exactly `image`.
+    using ExchangeProgress = ConfigExchange::Progress;
+    using ExchangeStep = ConfigExchange::Step;
+    using ExchangePhase = ConfigExchange::Phase;
     using ExchangeOutcome = ConfigExchange::Outcome;
+    using ExchangeFailure = ConfigExchange::Failure;
+    static constexpr int kSendChecks = ConfigExchange::kMaxSendChecks;
     ExchangeOutcome readRouterImage(ConfigImage& image, const ExchangeProgress& progress = {});
     ExchangeOutcome writeRouterImage(const ConfigImage& image, const ExchangeProgress& progress = {});
+    // What the last failed exchange leaves to say (see ConfigExchange::Failure).
+    const ExchangeFailure& exchangeFailure() const { return exchangeFailure_; }
     // Only a file of exactly one image replaces it; anything else is logged and
     // changes nothing.
     bool openConfiguration(const QString& path);
@@ -114,7 +122,7 @@ private:
     void updateEvent(const UpdateEvent& event) override;
 
     bool starOnTick();  // true on the tick that printed a star
-    void exchangeFailed(ConfigExchange::Outcome outcome, bool sending);
+    void exchangeFailed(const ConfigExchange& exchange, bool sending);
     void dropLink();
     void announceLink(bool open);
     void finishUpdate();
@@ -148,6 +156,7 @@ private:
 
     RouterStatus status_;
     RouterStatus published_;
+    ConfigExchange::Failure exchangeFailure_;
 
     QString workFolder_;
     std::unique_ptr<Settings> settings_;

@@ -149,6 +149,24 @@ int SimRouter::takeReady(std::uint8_t* buffer, std::size_t length)
     return static_cast<int>(n);
 }
 
+void SimRouter::routesReply(std::vector<std::uint8_t> reply)
+{
+    const int index = routesReplies_++;
+    if (index == faults.loseReply)
+        return;
+    if (index == faults.strayCopyOf) {
+        if (clock) {
+            Pending copy{reply, 0};
+            copy.timed = true;
+            copy.readyAt = clock->now() + faults.replyDelayMs + faults.strayLagMs;
+            insertTimed(std::move(copy));
+        } else {
+            queue(reply, faults.replyDelayReads);
+        }
+    }
+    pushReport(reply, faults.replyDelayReads);
+}
+
 void SimRouter::routesRequest(const std::uint8_t* data)
 {
     ConfigRequest::Decoded request;
@@ -162,19 +180,25 @@ void SimRouter::routesRequest(const std::uint8_t* data)
         std::vector<std::uint8_t> reply = ConfigRequest::readReply(image.rawBytes() + offset, n);
         if (faults.readReplyCount >= 0)
             reply[0] = static_cast<std::uint8_t>(faults.readReplyCount);
-        pushReport(reply, faults.replyDelayReads);
+        routesReply(std::move(reply));
+        if (++readsAnswered_ == faults.changeAfterReads)
+            image = faults.changeTo;
     } else if (offset + ConfigRequest::kWriteBlock <= kImageSize) {
         if (!answering())
             return;
         if (static_cast<int>(offset) == faults.refuseWriteAt && faults.refusals != 0) {
             if (faults.refusals > 0)
                 --faults.refusals;
-            pushReport(ConfigRequest::writeAck(offset), faults.replyDelayReads);
+            routesReply(ConfigRequest::writeAck(offset));
             return;
         }
-        std::copy_n(request.block, ConfigRequest::kWriteBlock, image.rawBytes() + offset);
-        const std::size_t next = offset + ConfigRequest::kWriteBlock + (faults.wrongAckOffset ? ConfigRequest::kWriteBlock : 0);
-        pushReport(ConfigRequest::writeAck(next), faults.replyDelayReads);
+        if (static_cast<int>(offset) == faults.dropWriteAt && faults.drops != 0) {
+            if (faults.drops > 0)
+                --faults.drops;
+        } else {
+            std::copy_n(request.block, ConfigRequest::kWriteBlock, image.rawBytes() + offset);
+        }
+        routesReply(ConfigRequest::writeAck(offset + ConfigRequest::kWriteBlock + faults.ackOffBy));
     }
 }
 

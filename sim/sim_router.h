@@ -22,13 +22,20 @@ struct SimFaults {
     int reportLength = 0;          // reads deliver at most this many bytes of a report (0: all 64)
     int refuseWriteAt = -1;        // a write to this offset is not stored and acknowledges the offset itself
     int refusals = 0;              // ... this many times (-1: always)
+    int dropWriteAt = -1;          // a write to this offset is acknowledged as stored, but is not
+    int drops = 0;                 // ... this many times (-1: always)
     int answersLeft = -1;          // stop answering after this many replies (-1: never stop)
-    bool wrongAckOffset = false;   // write acknowledgements name the wrong offset
+    int ackOffBy = 0;              // write acknowledgements name the right offset plus this
     bool badCrc = false;           // bootloader replies carry a wrong CRC
     int splitReplyAt = 0;          // put only this many bytes of a bootloader reply in its first report
     bool doubleReply = false;      // two copies of a bootloader reply in one report
     bool corruptProgram = false;   // flip a bit of the first data byte it programs where Verify looks
     std::uint32_t duplicateAfterMs = 0;  // every reply comes a second time this long after the first (needs `clock`)
+    int strayCopyOf = -1;          // routes-mode reply N (0 = the first) comes a second time ...
+    std::uint32_t strayLagMs = 0;  // ... this long after the first (needs `clock`)
+    int loseReply = -1;            // routes-mode reply N is never sent (a write is still stored)
+    int changeAfterReads = -1;     // after answering this many read requests, the image becomes changeTo
+    ConfigImage changeTo;
     int unplugAfter = -1;          // pulled out of USB right after this many more replies (-1: never)
     int loseProgramAck = -1;       // the acknowledgement of this Program packet (0 = the first) is lost, once
 };
@@ -70,6 +77,9 @@ public:
     void plugIn() { unplugged_ = false; }
     bool pluggedIn() const { return mode != Mode::Absent && !unplugged_ && !restarting(); }
     std::size_t pendingReports() const { return replies_.size(); }
+    // Routes-mode replies sent (or lost) so far, and read requests answered.
+    int routesReplies() const { return routesReplies_; }
+    int readsAnswered() const { return readsAnswered_; }
     // Queues a raw input report, as if the router had sent it unasked.
     void pushReport(const std::vector<std::uint8_t>& data, int delayReads = 0);
 
@@ -97,6 +107,9 @@ private:
     void insertTimed(Pending pending);
     int takeReady(std::uint8_t* buffer, std::size_t length);
     std::deque<Pending> replies_;
+    void routesReply(std::vector<std::uint8_t> reply);
+    int routesReplies_ = 0;
+    int readsAnswered_ = 0;
     bool unplugged_ = false;
     bool away_ = false;
     std::uint32_t backAt_ = 0;

@@ -155,7 +155,7 @@ int parse(int argc, char** argv, Options& options)
         } else if (option == "--no-reply") {
             options.faults.noReply = true;
         } else if (option == "--wrong-ack") {
-            options.faults.wrongAckOffset = true;
+            options.faults.ackOffBy = 32;
         } else if (option == "--mode" && hasValue) {
             const std::string mode = argv[++i];
             if (mode != "routes" && mode != "update")

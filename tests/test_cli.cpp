@@ -8,9 +8,11 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QJsonArray>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -21,6 +23,10 @@
 #include <algorithm>
 #include <cstdio>
 
+#if defined(Q_OS_LINUX)
+#include <unistd.h>
+#endif
+
 namespace {
 // A stream whose text a test can read back.
 class Capture {
@@ -28,7 +34,8 @@ public:
     Capture() : file_(std::tmpfile()) {}
     ~Capture() { std::fclose(file_); }
     std::FILE* stream() { return file_; }
-    QString text()
+    QString text() { return QString::fromLocal8Bit(bytes()); }
+    QByteArray bytes()
     {
         std::fflush(file_);
         std::rewind(file_);
@@ -36,7 +43,15 @@ public:
         char buffer[4096];
         while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, file_))
             bytes.append(buffer, static_cast<qsizetype>(n));
-        return QString::fromLocal8Bit(bytes);
+        return bytes;
+    }
+    // Replaces what the stream holds and rewinds it, for a command to read.
+    void fill(const QByteArray& bytes)
+    {
+        std::fclose(file_);
+        file_ = std::tmpfile();
+        std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), file_);
+        std::rewind(file_);
     }
 
 private:
@@ -51,6 +66,7 @@ protected:
         a.backend = &backend;
         a.clock = &clock;
         a.pause = [this] { clock.advance(1); };
+        a.in = in.stream();
         a.out = out.stream();
         a.err = err.stream();
         return a;
@@ -69,9 +85,15 @@ protected:
     SimRouter router{SimRouter::Mode::Routes};
     SimBackend backend{router};
     FakeClock clock{1};
+    Capture in;
     Capture out;
     Capture err;
 };
+
+QByteArray bytesOf(const ConfigImage& image)
+{
+    return QByteArray(reinterpret_cast<const char*>(image.rawBytes()), kImageSize);
+}
 } // namespace
 
 TEST_F(CliTest, ShowListsDevicesAndEveryKindOfRoute)
@@ -176,13 +198,16 @@ TEST_F(CliTest, ReceiveAndSendThroughTheRouter)
     ConfigImage image;
     readImageFile(received, image);
     EXPECT_EQ(image, router.image);
-    EXPECT_TRUE(err.text().contains(QStringLiteral("receive: 100%")));
+    EXPECT_TRUE(err.text().contains(QStringLiteral("receive: 40%"))) << err.text().toStdString();
+    EXPECT_TRUE(err.text().contains(QStringLiteral("receive, verifying: 100%")));
 
     ConfigImage edited = image;
     edited.toggleMidiThru();
     writeImageFile(path(QStringLiteral("e.qorv")), edited);
     ASSERT_EQ(Commands::send(path(QStringLiteral("e.qorv")), access()), kExitOk);
     EXPECT_EQ(router.image, edited);
+    EXPECT_TRUE(err.text().contains(QStringLiteral("send, verifying: 100%")));
+    EXPECT_TRUE(out.text().contains(QStringLiteral("Configuration sent, and read back the same")));
 
     QFile shortFile(path(QStringLiteral("short.qorv")));
     shortFile.open(QIODevice::WriteOnly);
@@ -215,6 +240,97 @@ TEST_F(CliTest, RouterFailuresHaveTheirOwnExitCodes)
         EXPECT_EQ(Commands::receive(target, access()), c.expected);
         EXPECT_FALSE(QFile::exists(target));
     }
+}
+
+// "-" is standard output for receive and standard input for send: the bytes
+// alone go through the stream, everything said goes to standard error.
+TEST_F(CliTest, ReceiveAndSendThroughStandardStreams)
+{
+    ASSERT_EQ(Commands::receive(QStringLiteral("-"), access()), kExitOk);
+    EXPECT_EQ(out.bytes(), bytesOf(router.image));
+    EXPECT_TRUE(err.text().contains(QStringLiteral("Received configuration into standard output")));
+    EXPECT_FALSE(QFile::exists(QStringLiteral("-")));
+
+    ConfigImage edited = router.image;
+    edited.toggleMidiThru();
+    in.fill(bytesOf(edited));
+    ASSERT_EQ(Commands::send(QStringLiteral("-"), access()), kExitOk);
+    EXPECT_EQ(router.image, edited);
+
+    const std::size_t writes = router.written.size();
+    for (const QByteArray& wrong : {QByteArray(100, 0), QByteArray(kImageSize + 1, 0), QByteArray()}) {
+        SCOPED_TRACE(wrong.size());
+        in.fill(wrong);
+        EXPECT_EQ(Commands::send(QStringLiteral("-"), access()), kExitFile);
+        EXPECT_EQ(router.written.size(), writes) << "nothing reaches the router";
+    }
+    EXPECT_TRUE(err.text().contains(QStringLiteral("standard input holds 100 bytes; a configuration is exactly 4096 bytes")));
+}
+
+// Each way a send or receive can fail says what happened and has its exit code;
+// the router's image shows what the user is left with.
+TEST_F(CliTest, ExchangeFailuresSayWhatHappened)
+{
+    struct Case {
+        const char* name;
+        bool receive;
+        int answers;
+        int ackOffBy;
+        int dropWriteAt;
+        int exit;
+        const char* says;
+    };
+    const std::array<Case, 5> cases = {{
+        {"answers the probe, then nothing", true, 1, 0, -1, kExitNoAnswer,
+         "the router answered when connected, but does not answer configuration requests; nothing was written"},
+        {"stops half way", true, 20, 0, -1, kExitNoAnswer, "the router stopped answering after 1197 of 4096 bytes; nothing was written"},
+        {"acknowledges wrong offsets", false, -1, 32, -1, kExitNoAnswer,
+         "the router acknowledged offset 0x0040 for the block at 0x0000; its configuration may be partly written"},
+        {"does not keep a block", false, -1, 0, 0x240, kExitNotKept,
+         "does not hold the blocks at 0x0240 (32 bytes each); it now holds a partly written configuration"},
+        {"goes quiet while read back", false, 1 + 128 + 10, 0, -1, kExitNoAnswer,
+         "every block was acknowledged, but the router stopped answering while it was read back to check it (after 621 of 4096 bytes)"},
+    }};
+    const ConfigImage before = router.image;
+    ConfigImage edited = before;
+    edited.toggleMidiThru();
+    edited.rawBytes()[0x250] ^= 0xFF;
+    writeImageFile(path(QStringLiteral("e.qorv")), edited);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        router.image = before;
+        router.faults = SimFaults{};
+        router.faults.answersLeft = c.answers;
+        router.faults.ackOffBy = c.ackOffBy;
+        router.faults.dropWriteAt = c.dropWriteAt;
+        router.faults.drops = -1;
+        const QString target = path(QStringLiteral("out.qorv"));
+        const int exit = c.receive ? Commands::receive(target, access()) : Commands::send(path(QStringLiteral("e.qorv")), access());
+        EXPECT_EQ(exit, c.exit);
+        EXPECT_TRUE(err.text().contains(QString::fromUtf8(c.says))) << err.text().toStdString();
+        EXPECT_FALSE(QFile::exists(target));
+        if (c.dropWriteAt >= 0) {
+            EXPECT_EQ(router.image.rawBytes()[0x250], before.rawBytes()[0x250]) << "the block that would not stick";
+            EXPECT_EQ(router.image.rawBytes()[kImageSize - 1], edited.rawBytes()[kImageSize - 1]) << "the rest was written";
+        }
+    }
+}
+
+// A configuration that cannot be saved leaves the file that was there whole and
+// says why; what is not a regular file is written into, never replaced.
+TEST_F(CliTest, ReceiveThatCannotBeSavedSaysWhyAndKeepsTheOldFile)
+{
+    const QString folder = path(QStringLiteral("folder.qorv"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    EXPECT_EQ(Commands::receive(folder, access()), kExitFile);
+#if !defined(Q_OS_WIN)
+    EXPECT_TRUE(err.text().contains(QStringLiteral("unable to save %1: Is a directory").arg(folder))) << err.text().toStdString();
+#endif
+    EXPECT_TRUE(QFileInfo(folder).isDir());
+
+    EXPECT_EQ(Commands::receive(path(QStringLiteral("missing/out.qorv")), access()), kExitFile);
+    EXPECT_TRUE(err.text().contains(QStringLiteral("unable to save %1: ").arg(path(QStringLiteral("missing/out.qorv")))));
+
 }
 
 TEST_F(CliTest, UpdateStartsTheFirmwareOnlyWhenItVerifies)
@@ -365,6 +481,92 @@ TEST(QorvctlProgram, HelpAndVersionGoToStandardOutput)
         EXPECT_TRUE(process.readAllStandardError().isEmpty());
     }
 }
+
+#if defined(Q_OS_LINUX)
+// The disk fills up during the save (a file size limit stands in for it): the
+// file that was there stays whole, and the system's reason is said.
+TEST(QorvctlProgram, ReceiveOntoAFullDiskKeepsTheOldFile)
+{
+    const QString prlimit = QStandardPaths::findExecutable(QStringLiteral("prlimit"));
+    if (prlimit.isEmpty())
+        GTEST_SKIP() << "prlimit is not installed";
+    QTemporaryDir dir;
+    const QString old = dir.filePath(QStringLiteral("old.qorv"));
+    const QByteArray before(kImageSize, '\x11');
+    {
+        QFile file(old);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(before);
+    }
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QORV_SIMULATE"), QStringLiteral("routes"));
+    process.setProcessEnvironment(environment);
+    // An ignored SIGXFSZ stays ignored across exec: the write fails with EFBIG instead.
+    process.start(QStringLiteral("bash"), {QStringLiteral("-c"), QStringLiteral("trap '' XFSZ; exec \"$0\" --fsize=2048 \"$1\" receive \"$2\""),
+                                           prlimit, qorvctlProgram(), old});
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), kExitFile);
+    const QString said = QString::fromLocal8Bit(process.readAllStandardError());
+    EXPECT_TRUE(said.contains(QStringLiteral("qorvctl: unable to save %1: File too large").arg(old))) << said.toStdString();
+    QFile file(old);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("old.qorv")}) << "no copy left behind";
+}
+#endif
+
+#if defined(Q_OS_LINUX)
+namespace {
+// Runs qorvctl against the simulated router, as nobody when the test runs as
+// root, so that a fault can never replace a device node of the machine.
+int runUnprivileged(const QStringList& arguments, QString* said = nullptr)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QORV_SIMULATE"), QStringLiteral("routes"));
+    process.setProcessEnvironment(environment);
+    QStringList command = QStringList{qorvctlProgram()} + arguments;
+    if (getuid() == 0)
+        command = QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups")} + command;
+    process.start(getuid() == 0 ? QStringLiteral("setpriv") : command.takeFirst(), command);
+    if (!process.waitForFinished(60000))
+        return -1;
+    if (said)
+        *said = QString::fromLocal8Bit(process.readAllStandardError());
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+} // namespace
+
+// A name that leads to a pipe or a device is written into, never replaced by a
+// new file: a reader gets the bytes, a device node stays a device node.
+TEST(QorvctlProgram, PipesAndDevicesAreWrittenIntoNeverReplaced)
+{
+    if (getuid() == 0 && QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+        GTEST_SKIP() << "setpriv is not installed";
+    QTemporaryDir dir;
+    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                                          | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther);
+    const QString pipe = dir.filePath(QStringLiteral("pipe.qorv"));
+    ASSERT_EQ(QProcess::execute(QStringLiteral("mkfifo"), {QStringLiteral("-m"), QStringLiteral("666"), pipe}), 0);
+    QProcess reader;
+    reader.start(QStringLiteral("cat"), {pipe});
+    ASSERT_TRUE(reader.waitForStarted());
+    EXPECT_EQ(runUnprivileged({QStringLiteral("receive"), pipe}), kExitOk);
+    ASSERT_TRUE(reader.waitForFinished(30000));
+    EXPECT_EQ(reader.readAllStandardOutput(), bytesOf(sampleConfiguration()));
+    EXPECT_FALSE(QFileInfo(pipe).isFile());
+    EXPECT_TRUE(QFileInfo::exists(pipe));
+
+    const QString full = dir.filePath(QStringLiteral("full.qorv"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), full));
+    QString said;
+    EXPECT_EQ(runUnprivileged({QStringLiteral("receive"), full}, &said), kExitFile);
+    EXPECT_TRUE(said.contains(QStringLiteral("qorvctl: unable to save %1: No space left on device").arg(full))) << said.toStdString();
+    EXPECT_TRUE(QFileInfo(full).isSymLink());
+    EXPECT_FALSE(QFileInfo(QStringLiteral("/dev/full")).isFile());
+}
+#endif
 
 // Each command's help lists only the options it takes, and no help line ends in a space.
 TEST(QorvctlProgram, HelpListsEachCommandsOwnOptions)

@@ -4,11 +4,13 @@
 #include "link/device_link.h"
 #include "recording_view.h"
 #include "sim/sim_router.h"
+#include "text/texts.h"
 
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -43,7 +45,10 @@ protected:
 };
 } // namespace
 
-TEST_F(ExchangeTest, ReceiveTakesWhateverCountTheRouterSends)
+// The first read asks for the image as the router hands it out; the second,
+// which must agree with it, starts each request one byte inside the reply
+// before it.
+TEST_F(ExchangeTest, ReceiveTakesWhateverCountTheRouterSendsAndReadsTwice)
 {
     for (std::size_t perReply : {63u, 32u, 1u}) {
         SCOPED_TRACE(perReply);
@@ -51,89 +56,107 @@ TEST_F(ExchangeTest, ReceiveTakesWhateverCountTheRouterSends)
         router.bytesPerReply = perReply;
         image.fill(0);
         ASSERT_TRUE(exchange.receiveImage(image.data()));
-        EXPECT_EQ(std::memcmp(image.data(), router.image.rawBytes(), kImageSize), 0);
-        EXPECT_EQ(router.written.size(), (kImageSize + perReply - 1) / perReply);
+        EXPECT_TRUE(sameAsRouter());
+        EXPECT_EQ(exchange.imageReads(), 2);
+        const std::size_t first = (kImageSize + perReply - 1) / perReply;
+        const std::size_t step = perReply > 1 ? perReply - 1 : 1;
+        const std::size_t second = perReply > 1 ? 1 + (kImageSize - perReply + step - 1) / step : kImageSize;
+        const std::vector<int> offsets = readOffsets();
+        ASSERT_EQ(offsets.size(), first + second);
+        for (std::size_t i = 0; i < first; ++i)
+            ASSERT_EQ(offsets[i], static_cast<int>(i * perReply)) << i;
+        for (std::size_t i = 0; i < second; ++i)
+            ASSERT_EQ(offsets[first + i], static_cast<int>(i * step)) << i;
+        if (perReply == 32) {
+            // The first read is exactly 128 requests, 0x0000 ... 0x0FE0.
+            const auto& last = router.written[127];
+            EXPECT_EQ((Bytes{last[0], last[1], last[2], last[3], last[4], last[5]}),
+                      (Bytes{0x00, 0x04, 0x01, 0x72, 0xE0, 0x0F}));
+        }
     }
-    // 32 bytes a reply: exactly 128 requests, 0x0000 ... 0x0FE0.
-    router.written.clear();
-    router.bytesPerReply = 32;
-    ASSERT_TRUE(exchange.receiveImage(image.data()));
-    const std::vector<int> offsets = readOffsets();
-    ASSERT_EQ(offsets.size(), 128u);
-    for (std::size_t i = 0; i < offsets.size(); ++i)
-        EXPECT_EQ(offsets[i], static_cast<int>(i * 32));
-    const auto& last = router.written.back();
-    EXPECT_EQ((Bytes{last[0], last[1], last[2], last[3], last[4], last[5]}), (Bytes{0x00, 0x04, 0x01, 0x72, 0xE0, 0x0F}));
 }
 
-TEST_F(ExchangeTest, SendWritesTheWholeImageInThirtyTwoByteBlocks)
+// 128 writes, then the image read back.
+TEST_F(ExchangeTest, SendWritesTheWholeImageInThirtyTwoByteBlocksAndReadsItBack)
 {
     for (std::size_t i = 0; i < kImageSize; ++i)
         image[i] = static_cast<std::uint8_t>(i * 7);
     ASSERT_TRUE(exchange.sendImage(image.data()));
-    EXPECT_EQ(std::memcmp(router.image.rawBytes(), image.data(), kImageSize), 0);
-    ASSERT_EQ(router.written.size(), 128u);
+    EXPECT_TRUE(sameAsRouter());
+    ASSERT_EQ(router.written.size(), 128u + 67u);
     const auto& first = router.written.front();
     EXPECT_EQ((Bytes{first[0], first[1], first[2], first[3], first[4], first[5]}), (Bytes{0x00, 0x24, 0x01, 0x77, 0x00, 0x00}));
     EXPECT_EQ(std::memcmp(first.data() + 6, image.data(), 32), 0);
+    EXPECT_EQ(readOffsets().size(), 67u);
 }
 
 TEST_F(ExchangeTest, FailureCountingOfBothDirections)
 {
+    using Outcome = ConfigExchange::Outcome;
     struct Case {
         const char* name;
         bool receive;
         int answers;         // replies before the router goes silent (-1: never silent)
-        bool wrongAck;
+        int ackOffBy;
         std::size_t requests;  // reports written before giving up
+        Outcome outcome;
+        std::size_t bytesMoved;
     };
-    const std::array<Case, 4> cases = {{
-        {"no answer at all: five read requests", true, 0, false, 5},
-        {"silent after two replies: the third request and three repeats", true, 2, false, 2 + 4},
-        {"acknowledgements always wrong: the first block five times", false, -1, true, 5},
-        {"silent after one acknowledgement", false, 1, false, 1 + 4},
+    const std::array<Case, 5> cases = {{
+        {"no answer at all: five read requests", true, 0, 0, 5, Outcome::NoAnswer, 0},
+        {"silent after two replies: the third request and three repeats", true, 2, 0, 2 + 4, Outcome::NoAnswer, 126},
+        {"acknowledgements always a block ahead: the first block five times", false, -1, 32, 5, Outcome::WrongAck, 0},
+        {"acknowledgements naming the block itself", false, -1, -32, 5, Outcome::WrongAck, 0},
+        {"silent after one acknowledgement", false, 1, 0, 1 + 4, Outcome::NoAnswer, 32},
     }};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         router.written.clear();
         router.faults.answersLeft = c.answers;
-        router.faults.wrongAckOffset = c.wrongAck;
+        router.faults.ackOffBy = c.ackOffBy;
         const bool done = c.receive ? exchange.receiveImage(image.data()) : exchange.sendImage(image.data());
         EXPECT_FALSE(done);
         EXPECT_EQ(router.written.size(), c.requests);
+        EXPECT_EQ(exchange.outcome(), c.outcome);
+        EXPECT_EQ(exchange.failure().bytesMoved, c.bytesMoved);
+        EXPECT_EQ(exchange.failure().answeredAny, c.answers != 0);
+        if (c.outcome == Outcome::WrongAck) {
+            EXPECT_EQ(exchange.failure().acknowledged, static_cast<std::size_t>(32 + c.ackOffBy));
+            EXPECT_EQ(exchange.failure().block, 0u);
+        }
     }
 }
 
-// A wait lasts 10000 reads and at least 100 ms. A reply in that time costs no
-// repeat; a later one does, yet every block still lands at its own offset.
-TEST_F(ExchangeTest, SlowRepliesLandAtTheirOwnOffsets)
+// However slow the router, up to the latest reply it may send, the receive gets
+// its image with two reads' worth of requests and about two reads' worth of
+// time: a slow router pays for its first request's repeats once, never a wait
+// for every block.
+TEST_F(ExchangeTest, SlowRouterIsReadInTwiceItsTimeAtAnyLatency)
 {
+    router.image = largestConfiguration();
     struct Case {
-        const char* name;
         int delayReads;
         std::uint32_t delayMs;
-        bool repeats;
     };
-    const std::array<Case, 5> cases = {{
-        {"after 9999 reads", 9999, 0, false},
-        {"after 10000 reads, within 100 ms", 10000, 0, false},
-        {"after 20 ms", 0, 20, false},
-        {"after 99 ms", 0, 99, false},
-        {"after 150 ms, every request", 0, 150, true},
+    const std::array<Case, 10> cases = {{
+        {9999, 0}, {10000, 0}, {0, 2}, {0, 20}, {0, 95}, {0, 105}, {0, 150}, {0, 400}, {0, 900}, {0, 1000},
     }};
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(testing::Message() << c.delayReads << " reads, " << c.delayMs << " ms a reply");
         router.written.clear();
         router.faults.replyDelayReads = c.delayReads;
         router.faults.replyDelayMs = c.delayMs;
-        router.bytesPerReply = 32;
-        image.fill(0);
+        clock.advance(3000);  // what the last case left in flight is long gone
+        link.read(image.data(), image.size(), 3000);
+        link.read(image.data(), image.size(), 3000);
+        image.fill(0xEE);
+        const std::uint32_t start = clock.now();
         ASSERT_TRUE(exchange.receiveImage(image.data()));
+        const std::uint32_t took = clock.now() - start;
         EXPECT_TRUE(sameAsRouter()) << "no reply may land at another request's offset";
-        EXPECT_EQ(router.written.size() > 128u, c.repeats);
-        if (c.repeats) {
-            EXPECT_EQ(readOffsets()[1], 0) << "the unanswered request is sent again with the same offset";
-        }
+        EXPECT_EQ(exchange.imageReads(), 2);
+        EXPECT_LE(router.written.size(), 66u + 67u + 4u) << "only the first request may be repeated";
+        EXPECT_LE(took, 133 * c.delayMs + 2 * c.delayMs + 200) << "two reads' time and the first request's repeats";
 
         for (std::size_t i = 0; i < kImageSize; ++i)
             image[i] = static_cast<std::uint8_t>(i * 3 + c.delayMs);
@@ -143,8 +166,7 @@ TEST_F(ExchangeTest, SlowRepliesLandAtTheirOwnOffsets)
 }
 
 // What is already waiting when a transfer starts (a routes-mode marker, a reply
-// nobody read) is dropped, not taken for the first reply; the receive that saw
-// it reads the image a second time to confirm it.
+// nobody read) is dropped, not taken for the first reply.
 TEST_F(ExchangeTest, InputWaitingBeforeARequestIsNotItsReply)
 {
     router.bytesPerReply = 32;
@@ -152,70 +174,193 @@ TEST_F(ExchangeTest, InputWaitingBeforeARequestIsNotItsReply)
     ASSERT_TRUE(exchange.receiveImage(image.data()));
     EXPECT_TRUE(sameAsRouter());
     EXPECT_EQ(exchange.imageReads(), 2);
-    EXPECT_EQ(router.written.size(), 2 * 128u);
 
     router.pushReport({0x02, 0x20, 0x00});  // an old acknowledgement of the first block
     router.faults.refuseWriteAt = 0;
     router.faults.refusals = -1;
     image.fill(0x5A);
     EXPECT_FALSE(exchange.sendImage(image.data()));
+    EXPECT_EQ(exchange.outcome(), ConfigExchange::Outcome::WrongAck);
+    EXPECT_NE(router.image.rawBytes()[0], 0x5A);
 }
 
-// A block the router did not store is never reported as sent.
-TEST_F(ExchangeTest, OnlyTheRightAcknowledgementMovesOn)
+// Faults of a router that answers, each checked by what the receive is left
+// with: the router's exact image, or a failure that changed nothing. Read
+// replies carry no offset, so a stray copy of one, followed later by a lost
+// reply, shifts the stream between the two while every count looks normal.
+TEST_F(ExchangeTest, ReceiveEndsWithTheRoutersImageOrChangesNothing)
 {
-    for (int refusals : {1, 3, -1}) {  // three failures in a row are borne after a stored block
-        SCOPED_TRACE(refusals);
-        router.image = ConfigImage{};
-        router.faults.refuseWriteAt = 0x240;
-        router.faults.refusals = refusals;
+    struct Case {
+        const char* name;
+        std::size_t perReply;
+        std::uint32_t latency;
+        int strayCopyOf;
+        std::uint32_t strayLag;
+        int loseReply;
+        int changeAfterReads;
+        bool received;
+    };
+    const std::array<Case, 14> cases = {{
+        {"a stray copy, then a lost reply", 63, 20, 10, 5, 30, -1, true},
+        {"a stray copy, then a lost reply, 32-byte replies", 32, 20, 10, 5, 60, -1, true},
+        {"a stray copy overtaking the next reply", 63, 20, 10, 30, -1, -1, true},
+        {"a stray copy much later", 63, 20, 10, 300, -1, -1, true},
+        {"a stray copy at once, prompt router", 63, 0, 10, 0, -1, -1, true},
+        {"a stray copy in the second read", 63, 2, 80, 1, 100, -1, true},
+        {"a stray copy of the first read's last reply", 63, 20, 65, 25, -1, -1, true},
+        {"a lost reply", 63, 2, 40, 0, 40, -1, true},
+        {"a lost reply only", 32, 0, -1, 0, 17, -1, true},
+        {"changed during the first read", 63, 2, -1, 0, -1, 20, true},
+        {"changed during the second read", 63, 2, -1, 0, -1, 90, true},
+        {"changed between the reads", 63, 2, -1, 0, -1, 66, true},
+        {"changed, with a stray copy", 63, 20, 5, 5, 50, 30, true},
+        {"one-byte replies, a stray copy then a lost reply", 1, 0, 100, 0, 2000, -1, true},
+    }};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        router.image = sampleConfiguration();
+        router.bytesPerReply = c.perReply;
+        router.faults = SimFaults{};
+        router.faults.replyDelayMs = c.latency;
+        router.faults.strayCopyOf = c.strayCopyOf < 0 ? -1 : c.strayCopyOf + router.routesReplies();
+        router.faults.strayLagMs = c.strayLag;
+        router.faults.loseReply = c.loseReply < 0 ? -1 : c.loseReply + router.routesReplies();
+        router.faults.changeAfterReads = c.changeAfterReads < 0 ? -1 : c.changeAfterReads + router.readsAnswered();
+        router.faults.changeTo = largestConfiguration();
+        clock.advance(3000);
+        link.read(image.data(), image.size(), 3000);
+        image.fill(0xEE);
+        const bool received = exchange.receiveImage(image.data());
+        EXPECT_EQ(received, c.received) << static_cast<int>(exchange.outcome());
+        if (received)
+            EXPECT_TRUE(sameAsRouter()) << "the image the router holds, never a mixture or a shifted stream";
+        else
+            EXPECT_TRUE(std::all_of(image.begin(), image.end(), [](std::uint8_t b) { return b == 0xEE; }));
+        EXPECT_LE(exchange.imageReads(), ConfigExchange::kMaxImageReads);
+    }
+}
+// A send is done only when the router, read back, holds what was sent: each
+// case is judged by the router's image.
+TEST_F(ExchangeTest, SendIsDoneOnlyWhenTheRouterHoldsTheImage)
+{
+    using Outcome = ConfigExchange::Outcome;
+    struct Case {
+        const char* name;
+        int dropWriteAt;   // acknowledged, not stored
+        int drops;
+        int refuseWriteAt;  // acknowledged with its own offset, not stored
+        int refusals;
+        int loseReply;
+        int strayCopyOf;
+        Outcome outcome;
+        std::vector<std::size_t> notKept;
+    };
+    const std::array<Case, 7> cases = {{
+        {"a block acknowledged but not stored, once", 0x240, 1, -1, 0, -1, -1, Outcome::Done, {}},
+        {"a block acknowledged but not stored, twice", 0x240, 2, -1, 0, -1, -1, Outcome::Done, {}},
+        {"a block never stored", 0x240, -1, -1, 0, -1, -1, Outcome::NotKept, {0x240}},
+        {"a block refused three times in a row", -1, 0, 0x240, 3, -1, -1, Outcome::Done, {}},
+        {"a block always refused", -1, 0, 0x240, -1, -1, -1, Outcome::WrongAck, {}},
+        {"an acknowledgement lost", -1, 0, -1, 0, 20, -1, Outcome::Done, {}},
+        {"a stray copy of a read-back reply", -1, 0, -1, 0, -1, 140, Outcome::Done, {}},
+    }};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ConfigImage before = ConfigImage{};
+        router.image = before;
+        router.faults = SimFaults{};
+        router.faults.replyDelayMs = 2;
+        router.faults.dropWriteAt = c.dropWriteAt;
+        router.faults.drops = c.drops;
+        router.faults.refuseWriteAt = c.refuseWriteAt;
+        router.faults.refusals = c.refusals;
+        router.faults.loseReply = c.loseReply < 0 ? -1 : c.loseReply + router.routesReplies();
+        router.faults.strayCopyOf = c.strayCopyOf < 0 ? -1 : c.strayCopyOf + router.routesReplies();
+        router.faults.strayLagMs = 1;
+        clock.advance(3000);
+        link.read(image.data(), image.size(), 3000);
         for (std::size_t i = 0; i < kImageSize; ++i)
             image[i] = static_cast<std::uint8_t>(i * 5 + 1);
         const bool done = exchange.sendImage(image.data());
-        EXPECT_EQ(done, refusals != -1);
+        EXPECT_EQ(exchange.outcome(), c.outcome);
+        EXPECT_EQ(done, c.outcome == Outcome::Done);
         if (done) {
             EXPECT_TRUE(sameAsRouter());
-        } else {
-            EXPECT_EQ(router.image.rawBytes()[0x240], 0) << "the refused block";
+            continue;
         }
+        EXPECT_EQ(exchange.failure().blocksNotKept, c.notKept);
+        // The router is left with every block but the one that would not stick.
+        const std::size_t bad = static_cast<std::size_t>(c.dropWriteAt >= 0 ? c.dropWriteAt : c.refuseWriteAt);
+        EXPECT_EQ(std::memcmp(router.image.rawBytes() + bad, before.rawBytes() + bad, 32), 0);
+        EXPECT_EQ(std::memcmp(router.image.rawBytes(), image.data(), bad), 0);
     }
 }
 
-// A report too short to carry an image byte must not reset the failure count.
-TEST_F(ExchangeTest, RepliesWithoutImageBytesCountAsNoReply)
-{
-    router.faults.reportLength = 1;
-    EXPECT_FALSE(exchange.receiveImage(image.data()));
-    EXPECT_EQ(router.written.size(), 5u);
-}
-
+// Reports that are no reply (byte 0 = 0 during a receive; 1 or 3 during a
+// send) are passed over; a receive that met one does not use that read.
 TEST_F(ExchangeTest, ReportsThatAreNotRepliesArePassedOverWhileWaiting)
 {
-    // Byte 0 = 0 is no read reply; byte 0 = 1 or 3 is no acknowledgement. They
-    // arrive after the request, during the wait.
     router.pushReport({0x00, 0xAA, 0xAA}, 1);
     ASSERT_TRUE(exchange.receiveImage(image.data()));
     EXPECT_TRUE(sameAsRouter());
-    EXPECT_EQ(router.written.size(), 2 * 66u) << "no request repeated; the image read once more to confirm it";
+    EXPECT_EQ(exchange.imageReads(), 3) << "the read that met it is read again";
 
     router.written.clear();
     router.pushReport({0x01, 0x20, 0x00}, 1);
     router.pushReport({0x03, 0x20, 0x00});
     image.fill(0x42);
     ASSERT_TRUE(exchange.sendImage(image.data()));
-    EXPECT_EQ(router.written.size(), 128u);
+    EXPECT_EQ(router.written.size(), 128u + 67u) << "no block written twice";
     EXPECT_TRUE(sameAsRouter());
 }
 
-TEST_F(ExchangeTest, OversizedOrOverrunningReadRepliesNeverWriteOutsideTheImage)
+// Replies no router could send for their request (too long for the report,
+// longer than 63, past the image's end, or carrying no byte) never write
+// outside the image, never loop, and end in a failure that keeps nothing.
+TEST_F(ExchangeTest, ImpossibleReadRepliesNeverWriteOutsideTheImage)
 {
-    // Every request answered with a count of 200: at most 63, and at most what is left.
-    router.faults.readReplyCount = 200;
-    std::vector<std::uint8_t> guarded(kImageSize + 64, 0x00);
-    ASSERT_TRUE(exchange.receiveImage(guarded.data()));
-    EXPECT_EQ(std::memcmp(guarded.data(), router.image.rawBytes(), kImageSize), 0);
-    for (std::size_t i = kImageSize; i < guarded.size(); ++i)
-        ASSERT_EQ(guarded[i], 0x00) << i;
+    struct Case {
+        const char* name;
+        int readReplyCount;
+        int reportLength;
+    };
+    const std::array<Case, 3> cases = {{
+        {"a count of 200", 200, 0},
+        {"a count of 64", 64, 0},
+        {"a report of its count alone", -1, 1},
+    }};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        router.written.clear();
+        router.faults.readReplyCount = c.readReplyCount;
+        router.faults.reportLength = c.reportLength;
+        std::vector<std::uint8_t> guarded(kImageSize + 64, 0x00);
+        EXPECT_FALSE(exchange.receiveImage(guarded.data()));
+        EXPECT_TRUE(std::all_of(guarded.begin(), guarded.end(), [](std::uint8_t b) { return b == 0x00; }));
+        EXPECT_LE(router.written.size(), static_cast<std::size_t>(ConfigExchange::kMaxImageReads * 5));
+    }
+}
+
+// The bar runs once to its end on an honest router, and names its phases:
+// the transfer, then the proof.
+TEST_F(ExchangeTest, ProgressCountsTheWholeProof)
+{
+    for (bool receive : {true, false}) {
+        SCOPED_TRACE(receive ? "receive" : "send");
+        std::vector<ConfigExchange::Step> steps;
+        auto record = [&](const ConfigExchange::Step& step) { steps.push_back(step); };
+        ASSERT_TRUE(receive ? exchange.receiveImage(image.data(), record) : exchange.sendImage(image.data(), record));
+        ASSERT_FALSE(steps.empty());
+        EXPECT_EQ(steps.back().done, steps.back().total);
+        EXPECT_EQ(steps.back().total, 2 * kImageSize);
+        EXPECT_EQ(steps.front().phase, ConfigExchange::Phase::Transfer);
+        EXPECT_EQ(steps.back().phase, ConfigExchange::Phase::Check);
+        for (std::size_t i = 1; i < steps.size(); ++i)
+            ASSERT_GT(steps[i].done, steps[i - 1].done) << "the bar never steps back";
+        const auto checking = std::find_if(steps.begin(), steps.end(),
+                                           [](const auto& s) { return s.phase == ConfigExchange::Phase::Check; });
+        EXPECT_EQ(checking->done, kImageSize + (receive ? 63u : 63u)) << "the check begins where the transfer ended";
+    }
 }
 
 namespace {
@@ -275,6 +420,57 @@ TEST_F(ExchangeSession, ReceiveReplacesImageAndLastFileOnlyWhenComplete)
     EXPECT_EQ(view.ids().back(), Msg::ConfigSent);
 }
 
+// What the log says of each way an exchange can fail, in both languages; the
+// buttons stay usable when the router answered, however wrongly.
+TEST_F(ExchangeSession, EveryFailureSaysWhatHappened)
+{
+    struct Case {
+        const char* name;
+        bool receive;
+        int answers;
+        int ackOffBy;
+        int dropWriteAt;
+        std::vector<Msg> log;
+        const char* english;  // the first line
+        bool buttons;
+    };
+    const std::array<Case, 5> cases = {{
+        {"quiet after the probe", true, 0, 0, -1, {Msg::QuietAfterProbe, Msg::Offline},
+         "The QORV answered when connected, but does not answer configuration requests", false},
+        {"quiet half way", true, 9, 0, -1, {Msg::StoppedAnswering, Msg::Offline}, "The QORV stopped answering after 567 of 4096 bytes",
+         false},
+        {"wrong acknowledgements", false, -1, 32, -1, {Msg::WrongAck, Msg::Offline, Msg::ConfigPartlyWritten},
+         "The QORV acknowledged offset 0x0040 for the block at 0x0000", false},
+        {"a block that will not stick", false, -1, 0, 0x20, {Msg::BlocksNotKept, Msg::ConfigPartlyWritten},
+         "The QORV did not keep the blocks at 0x0020", true},
+        {"quiet while read back", false, 128 + 1, 0, -1, {Msg::StoppedWhileChecking, Msg::Offline, Msg::ConfigPartlyWritten},
+         "The QORV stopped answering while what was sent was being checked (after reading 63 of 4096 bytes)", false},
+    }};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        router.faults = SimFaults{};
+        router.image = ConfigImage{};
+        session.document().load(sampleConfiguration());
+        session.connect();
+        while (session.status().mode != RouterStatus::Mode::Routes) {
+            session.tick();
+            clock.advance(1);
+        }
+        view.log.clear();
+        router.faults.answersLeft = c.answers;
+        router.faults.ackOffBy = c.ackOffBy;
+        router.faults.dropWriteAt = c.dropWriteAt;
+        router.faults.drops = -1;
+        EXPECT_FALSE(c.receive ? session.receiveConfiguration() : session.sendConfiguration());
+        EXPECT_EQ(view.ids(), c.log);
+        ASSERT_FALSE(view.log.empty());
+        EXPECT_EQ(messageText(view.log[0], UiLanguage::English).toStdString(), c.english);
+        EXPECT_FALSE(messageText(view.log[0], UiLanguage::Spanish).contains(QLatin1Char('%')));
+        EXPECT_EQ(view.enabled(Button::Send), c.buttons);
+        EXPECT_EQ(session.image(), sampleConfiguration()) << "the configuration on screen is kept";
+    }
+}
+
 // A router slower than the wait: what is received and kept in "last.qorv" is
 // the router's image byte for byte.
 TEST_F(ExchangeSession, SlowRouterNeverLeavesAShiftedImage)
@@ -323,15 +519,6 @@ TEST_F(ExchangeTest, RepliesDeliveredTwiceNeverShiftTheImage)
     }
 }
 
-// A prompt, honest router is read once, with exactly the requests of one read.
-TEST_F(ExchangeTest, HonestRouterIsReadOnce)
-{
-    ASSERT_TRUE(exchange.receiveImage(image.data()));
-    EXPECT_TRUE(sameAsRouter());
-    EXPECT_EQ(exchange.imageReads(), 1);
-    EXPECT_EQ(router.written.size(), 66u);
-}
-
 // A router pulled out in the middle of a transfer: it ends at once, without
 // the failures' repeats, and says why.
 TEST_F(ExchangeTest, UnplugEndsATransferAtOnce)
@@ -366,7 +553,7 @@ TEST_F(ExchangeSession, SlowProbeAnswerNeverReachesTheReceive)
     router.written.clear();
     ASSERT_TRUE(session.receiveConfiguration());
     EXPECT_EQ(session.image(), router.image);
-    EXPECT_EQ(router.written.size(), 66u) << "read once: the marker was taken before the exchange";
+    EXPECT_EQ(router.written.size(), 66u + 67u) << "two reads that agreed: the marker was taken before the exchange";
     QFile last(session.lastConfigPath());
     ASSERT_TRUE(last.open(QIODevice::ReadOnly));
     EXPECT_EQ(last.readAll(), QByteArray(reinterpret_cast<const char*>(router.image.rawBytes()), kImageSize));

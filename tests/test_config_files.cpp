@@ -5,6 +5,7 @@
 #include "link/clock.h"
 #include "recording_view.h"
 #include "sim/sim_router.h"
+#include "text/texts.h"
 
 #include <QDir>
 #include <QFile>
@@ -85,8 +86,14 @@ TEST(ConfigFiles, FailedSaveIsLoggedWithTheFileName)
         session.saveConfiguration(target);
         ASSERT_EQ(view.ids(), std::vector<Msg>{Msg::UnableToSave});
         EXPECT_EQ(view.log[0].text, QDir::toNativeSeparators(target));
+        EXPECT_FALSE(view.log[0].detail.isEmpty()) << "the system's reason";
+        EXPECT_EQ(messageText(view.log[0], UiLanguage::Spanish),
+                  QStringLiteral("No se pudo guardar %1: %2").arg(QDir::toNativeSeparators(target), view.log[0].detail));
     }
     EXPECT_TRUE(QFileInfo(targets[1]).isDir());
+#if !defined(Q_OS_WIN)
+    EXPECT_EQ(view.log[0].detail, QStringLiteral("Is a directory"));
+#endif
 }
 
 TEST(Settings, DefaultsAndStoredValues)

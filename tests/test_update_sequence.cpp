@@ -369,6 +369,35 @@ TEST_F(UpdateTest, EndOfUpdateWaitsForTheRouterToComeBack)
     }
 }
 
+// The user presses Conectar during the count-down after a verified update (the
+// router is back early, in routes mode): the update still ends, once.
+TEST_F(UpdateTest, ConnectDuringTheCountDownKeepsTheUpdatesEnd)
+{
+    tick(3);
+    choose(firmware(20));
+    session.startUpdate();
+    for (int i = 0; i < 10000 && session.mode() != SessionMode::CopyProgress; ++i)
+        tick();
+    ASSERT_EQ(session.mode(), SessionMode::CopyProgress);
+    ASSERT_EQ(router.mode, SimRouter::Mode::Routes);
+    tick(30);
+    view.log.clear();
+    session.connect();
+    int ticks = 0;
+    while ((session.mode() != SessionMode::Idle || session.status().reconnecting) && ticks < 10000) {
+        tick();
+        ++ticks;
+    }
+    tick(100);
+    const std::vector<Msg> ids = view.ids();
+    EXPECT_EQ(std::count(ids.begin(), ids.end(), Msg::Updated), 1) << "QORV actualizado, once";
+    EXPECT_FALSE(session.status().updateRunning);
+    EXPECT_EQ(session.status().outcome, RouterStatus::Outcome::Updated);
+    EXPECT_EQ(session.mode(), SessionMode::Idle);
+    EXPECT_TRUE(session.isOpen());
+    EXPECT_TRUE(view.enabled(Button::Receive));
+}
+
 // Records of 255 data bytes cannot go eleven to a packet: each packet ends before
 // a record that would overflow the frame buffer, and every record still arrives.
 TEST_F(UpdateTest, LongRecordsNeverOverflowThePacket)

@@ -30,7 +30,7 @@ enum class Msg {
     VerifyComplete,
     Copying,
     VerifyFailed,
-    UnableToSave,      // text = file name
+    UnableToSave,      // text = file name, detail = the system's reason
     UnableToWrite,     // text = settings file name; shown in the error box
     FirmwareProblem,   // a = FirmwareProblem, b = line (0: none); follows HexFileRefused
     UpdateStopped,     // a = UpdateStop
@@ -41,13 +41,20 @@ enum class Msg {
     ReceiveUnconfirmed,  // two reads of the configuration did not agree
     UnableToOpen,        // text = file name
     WrongConfigSize,     // text = file name, a = its size
+    NoConfigAnswer,      // a receive or send got no reply at all
+    QuietAfterProbe,     // ... from a router that answered when connected
+    StoppedAnswering,    // a = image bytes moved before it went quiet
+    StoppedWhileChecking,  // a = bytes read back before it went quiet
+    WrongAck,            // a = the offset acknowledged, b = the block's offset
+    BlocksNotKept,       // text = the blocks' offsets
+    SendUnconfirmed,     // the read-backs of a send did not agree
 };
 
 // One message and what it mentions. A message without details is built from its
 // Msg alone; each message that carries details has a constructor naming them.
 struct LogMessage {
     LogMessage(Msg message) : id(message) {}  // NOLINT: a bare Msg is a whole message
-    // HexFileAccepted, HexFileRefused, UnableToSave, UnableToWrite, UnableToOpen.
+    // HexFileAccepted, HexFileRefused, UnableToWrite, UnableToOpen.
     static LogMessage aboutFile(Msg message, QString file) { return {message, 0, 0, std::move(file)}; }
     static LogMessage updateMode(int major, int minor) { return {Msg::UpdateMode, major, minor}; }
     static LogMessage crcLine(int routerCrc, int toolCrc) { return {Msg::CrcLine, routerCrc, toolCrc}; }
@@ -56,12 +63,26 @@ struct LogMessage {
     // `stop` is an UpdateStop.
     static LogMessage updateStopped(int stop) { return {Msg::UpdateStopped, stop, 0}; }
     static LogMessage wrongConfigSize(QString file, int size) { return {Msg::WrongConfigSize, size, 0, std::move(file)}; }
+    static LogMessage unableToSave(QString file, QString reason)
+    {
+        LogMessage message{Msg::UnableToSave, 0, 0, std::move(file)};
+        message.detail = std::move(reason);
+        return message;
+    }
+    // `checking`: it went quiet while what it had been sent was read back.
+    static LogMessage stoppedAnswering(bool checking, int bytes)
+    {
+        return {checking ? Msg::StoppedWhileChecking : Msg::StoppedAnswering, bytes, 0};
+    }
+    static LogMessage wrongAck(int acknowledged, int block) { return {Msg::WrongAck, acknowledged, block}; }
+    static LogMessage blocksNotKept(QString offsets) { return {Msg::BlocksNotKept, 0, 0, std::move(offsets)}; }
 
     Msg id;
     // The details, by message as the constructors above name them.
     int a = 0;
     int b = 0;
     QString text;
+    QString detail;
 
 private:
     LogMessage(Msg message, int first, int second, QString name = {})

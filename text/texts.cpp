@@ -11,7 +11,7 @@ struct Entry {
 };
 
 // Indexed by Text.
-constexpr std::array<Entry, 34> kTexts = {{
+constexpr std::array<Entry, 35> kTexts = {{
     {"Conectar", {"Conectar", "Connect"}},
     {"Versión actual", {"Versión actual", "Current version"}},
     {"Archivo HEX", {"Archivo Hex", "Hex File"}},
@@ -47,8 +47,9 @@ constexpr std::array<Entry, 34> kTexts = {{
     {"Registro", {"Registro", "Log"}},
     {nullptr, {"Color de %1", "Color of %1"}},
     {nullptr, {"Eliminar %1", "Remove %1"}},
+    {nullptr, {"comprobando", "verifying"}},
 }};
-static_assert(kTexts.size() == static_cast<std::size_t>(Text::RemoveOf) + 1, "one entry per Text");
+static_assert(kTexts.size() == static_cast<std::size_t>(Text::Checking) + 1, "one entry per Text");
 
 // Every entry has a text in every language, or in none (a value that shows
 // nothing): a row written before a language was added leaves its new column
@@ -68,7 +69,7 @@ constexpr bool complete(const std::array<Entry, N>& table)
 static_assert(complete(kTexts), "a text is missing in some language");
 
 // Indexed by Msg. %1 and %2 are filled per message below.
-constexpr std::array<Entry, 29> kMessages = {{
+constexpr std::array<Entry, 36> kMessages = {{
     {nullptr, {"QORV CONECTADO", "QORV CONNECTED"}},
     {nullptr, {"QORV desconectado", "QORV offline"}},
     {nullptr, {"QORV en modo rutas", "QORV in routes mode"}},
@@ -87,7 +88,7 @@ constexpr std::array<Entry, 29> kMessages = {{
     {nullptr, {"Verificación completa", "Complete verification"}},
     {nullptr, {"Copiando flash\r\n", "Copying flash\r\n"}},
     {nullptr, {"Error en la verificación", "Verification failed"}},
-    {nullptr, {"No se pudo guardar %1", "Unable to save %1"}},
+    {nullptr, {"No se pudo guardar %1: %2", "Unable to save %1: %2"}},
     {nullptr, {"Unable to write to %1", "Unable to write to %1"}},
     {nullptr, {"%1", "%1"}},  // the text comes from kFirmwareProblems
     {nullptr, {"%1", "%1"}},  // the text comes from kUpdateStops
@@ -101,8 +102,18 @@ constexpr std::array<Entry, 29> kMessages = {{
     {nullptr, {"No se pudo abrir %1", "Unable to open %1"}},
     {nullptr, {"%1 tiene %2 bytes; una configuración tiene exactamente 4096: no se ha abierto",
                "%1 holds %2 bytes; a configuration is exactly 4096: it was not opened"}},
+    {nullptr, {"El QORV no responde a las peticiones de configuración", "The QORV does not answer configuration requests"}},
+    {nullptr, {"El QORV respondió al conectar, pero no responde a las peticiones de configuración",
+               "The QORV answered when connected, but does not answer configuration requests"}},
+    {nullptr, {"El QORV dejó de responder tras %1 de 4096 bytes", "The QORV stopped answering after %1 of 4096 bytes"}},
+    {nullptr, {"El QORV dejó de responder mientras se comprobaba lo enviado (tras leer %1 de 4096 bytes)",
+               "The QORV stopped answering while what was sent was being checked (after reading %1 of 4096 bytes)"}},
+    {nullptr, {"El QORV confirmó el offset %1 para el bloque en %2", "The QORV acknowledged offset %1 for the block at %2"}},
+    {nullptr, {"El QORV no conservó los bloques en %1", "The QORV did not keep the blocks at %1"}},
+    {nullptr, {"No se pudo comprobar la configuración enviada: las lecturas no coinciden",
+               "The configuration sent could not be checked: the reads disagree"}},
 }};
-static_assert(kMessages.size() == static_cast<std::size_t>(Msg::WrongConfigSize) + 1, "one entry per Msg");
+static_assert(kMessages.size() == static_cast<std::size_t>(Msg::SendUnconfirmed) + 1, "one entry per Msg");
 static_assert(complete(kMessages), "a message is missing in some language");
 
 // Indexed by FirmwareProblem; %1 is the line number.
@@ -150,6 +161,11 @@ QString pick(const Entry& entry, UiLanguage language)
 }
 } // namespace
 
+QString offsetText(std::size_t offset)
+{
+    return QStringLiteral("0x") + QString::number(static_cast<qulonglong>(offset), 16).toUpper().rightJustified(4, QLatin1Char('0'));
+}
+
 QString formText(Text text)
 {
     const Entry& entry = kTexts[static_cast<std::size_t>(text)];
@@ -171,10 +187,17 @@ QString messageText(const LogMessage& message, UiLanguage language)
         return pattern.arg(QString::number(message.a, 16).toUpper(), QString::number(message.b, 16).toUpper());
     case Msg::HexFileAccepted:
     case Msg::HexFileRefused:
-    case Msg::UnableToSave:
     case Msg::UnableToWrite:
     case Msg::UnableToOpen:
+    case Msg::BlocksNotKept:
         return pattern.arg(message.text);
+    case Msg::UnableToSave:
+        return pattern.arg(message.text, message.detail);
+    case Msg::StoppedAnswering:
+    case Msg::StoppedWhileChecking:
+        return pattern.arg(message.a);
+    case Msg::WrongAck:
+        return pattern.arg(offsetText(message.a), offsetText(message.b));
     case Msg::WrongConfigSize:
         return pattern.arg(message.text).arg(message.a);
     case Msg::FirmwareProblem: {

@@ -46,6 +46,8 @@ enum class Text {
     NameLog,
     ColorOf,          // %1 = device name
     RemoveOf,         // %1 = device name
+    // The proof of a receive or send: the router's image read again and compared.
+    Checking,
 };
 
 // The flags the language menu shows; each is drawn in ui/pictures.cpp.
@@ -86,6 +88,8 @@ constexpr const LanguageInfo& languageInfo(UiLanguage language)
 }
 
 // What the window shows before any language switch (its own form texts).
+// An offset into the image as the messages write it: 0x0240.
+QString offsetText(std::size_t offset);
 QString formText(Text text);
 QString uiText(Text text, UiLanguage language);
 QString messageText(const LogMessage& message, UiLanguage language);
