@@ -25,17 +25,18 @@ constexpr Command kCommands[] = {
     {"show", "FILE.qorv", "List the devices and every switched-on route of a configuration file.", true},
     {"diff", "A.qorv B.qorv", "List devices and routes added and removed from A to B; exit 1 when the files differ.", false},
     {"hex-info", "FIRMWARE.hex", "Check a firmware file and print its records, image range and CRC.", true},
-    {"receive", "OUT.qorv", "Read the router's configuration into a file.", false},
-    {"send", "IN.qorv", "Write a configuration file (exactly 4096 bytes) into the router.", false},
+    {"receive", "OUT.qorv", "Read the router's configuration into a file (- for standard output); it is written only when two reads agree.", false},
+    {"send", "IN.qorv", "Write a configuration file of exactly 4096 bytes (- for standard input) into the router, and read it back.", false},
     {"update", "FIRMWARE.hex", "Update the router's firmware; it is started only when its flash verifies.", false},
     {"doctor", "", "Tell why the router cannot be reached, and how to fix it.", false},
 };
 
 const char* kExitCodes =
     "Exit codes: 0 done; 1 the files differ (diff); 2 usage; 3 a file cannot be read, written or is refused;\n"
-    "4 no router, or it was disconnected; 5 the router runs the other firmware; 6 the router stopped answering\n"
-    "or its configuration could not be confirmed; 7 the flash did not verify (the new firmware was not started);\n"
-    "8 updated and started, but the router did not come back on USB.\n"
+    "4 no router, or it was disconnected; 5 the router runs the other firmware; 6 the router stopped answering,\n"
+    "acknowledged wrong offsets, or its configuration could not be confirmed; 7 the flash did not verify (the new\n"
+    "firmware was not started); 8 updated and started, but the router did not come back on USB; 9 sent, but read\n"
+    "back the router does not hold it.\n"
     "QORV_SIMULATE=routes|update uses the simulated router; QORV_TRACE=FILE logs every HID report.";
 
 QString usage(const Command& c)

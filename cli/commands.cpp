@@ -317,7 +317,7 @@ int exchangeError(Session& session, Session::ExchangeOutcome outcome, bool sendi
         if (!failure.answeredAny)
             print(access.err, QStringLiteral("qorvctl: the router answered when connected, but does not answer "
                                              "configuration requests%1\n").arg(router));
-        else if (failure.phase == Session::ExchangePhase::Check)
+        else if (sending && failure.phase == Session::ExchangePhase::Check)
             print(access.err, QStringLiteral("qorvctl: every block was acknowledged, but the router stopped answering "
                                              "while it was read back to check it (after %1 of %2 bytes)%3\n")
                                   .arg(failure.bytesMoved).arg(kImageSize).arg(router));

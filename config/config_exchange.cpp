@@ -178,11 +178,11 @@ ConfigExchange::Outcome ConfigExchange::waitForReply(Reply expected)
     return Outcome::NoAnswer;
 }
 
-void ConfigExchange::settle(std::uint32_t since)
+void ConfigExchange::settle(std::uint32_t since, int enough)
 {
     const std::uint32_t begin = clock_.now();
     std::uint32_t lastArrival = since;
-    for (int i = 0; i < kDiscardLimit; ++i) {
+    for (int i = 0; i < kDiscardLimit && (enough == 0 || i < enough); ++i) {
         const std::uint32_t now = clock_.now();
         const std::int32_t left = static_cast<std::int32_t>(lastArrival + quiet_ - now);
         if (left <= 0 || now - begin >= kLateReplyLimit)
@@ -199,14 +199,22 @@ void ConfigExchange::settle(std::uint32_t since)
     }
 }
 
-ConfigExchange::Outcome ConfigExchange::readPass(std::uint8_t* into, std::size_t overlap, bool careful,
+// Reports that keep coming unasked mean replies come twice: each reply's copy
+// is then dropped before the next request; and when even that is not enough,
+// the stream is let fall quiet after every reply.
+ConfigExchange::Care ConfigExchange::careAfter(int spoiledReads)
+{
+    return spoiledReads >= 4 ? Care::Quiet : spoiledReads >= 2 ? Care::OneCopy : Care::None;
+}
+
+ConfigExchange::Outcome ConfigExchange::readPass(std::uint8_t* into, std::size_t overlap, Care care,
                                                  const std::function<void(std::size_t)>& moved)
 {
     startPass();
     std::size_t offset = 0;  // bytes of the image this read holds
     int failures = 0;
     // What the last read left in flight must not open this one.
-    if (careful)
+    if (care != Care::None)
         settle(clock_.now());
     // A read that met a report it did not ask for stops at once, and the stream
     // is let fall quiet, so that the next read starts in step.
@@ -256,8 +264,8 @@ ConfigExchange::Outcome ConfigExchange::readPass(std::uint8_t* into, std::size_t
                 failures = 0;
                 moved(offset);
             }
-            if (careful)
-                settle(lastReplyAt_);
+            if (care != Care::None)
+                settle(lastReplyAt_, care == Care::OneCopy ? 1 : 0);
             if (linkFailed_)
                 return Outcome::LinkLost;
         }
@@ -286,10 +294,8 @@ bool ConfigExchange::receiveImage(std::uint8_t* image, const Progress& progress)
         // The first read asks for the image as the router hands it out; each
         // further read overlaps its replies by one byte more than the read before
         // it, so no two reads split the image alike: a stream shifted by a stray
-        // reply cannot repeat itself in another read. Reports that keep coming
-        // unasked mean replies come twice: then each reply's copies are let in
-        // and dropped before the next request.
-        outcome_ = readPass(reads_[k].data(), static_cast<std::size_t>(k), spoiledReads >= 2, [&](std::size_t offset) {
+        // reply cannot repeat itself in another read.
+        outcome_ = readPass(reads_[k].data(), static_cast<std::size_t>(k), careAfter(spoiledReads), [&](std::size_t offset) {
             if (progress)
                 progress({before + offset, total, phase});
         });
@@ -383,7 +389,7 @@ bool ConfigExchange::sendImage(const std::uint8_t* image, const Progress& progre
         const std::size_t checkStart = done;
         int reads = 0;
         do {
-            const Outcome read = readPass(readBack_.data(), 1, reads >= 2, [&](std::size_t offset) {
+            const Outcome read = readPass(readBack_.data(), 1, careAfter(reads), [&](std::size_t offset) {
                 if (progress)
                     progress({checkStart + offset, total, Phase::Check});
             });

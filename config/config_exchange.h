@@ -29,7 +29,7 @@ public:
     // A reply later than this after its request is taken as lost for good.
     static constexpr std::uint32_t kLateReplyLimit = 1000;
     // Reads of the image a receive makes at most before it gives up on agreement.
-    static constexpr int kMaxImageReads = 6;
+    static constexpr int kMaxImageReads = 8;
     // Read-backs of a send at most; the blocks that differ are written again
     // between them.
     static constexpr int kMaxSendChecks = 3;
@@ -86,10 +86,15 @@ private:
     enum class Reply { Read, WriteAck };
     using Image = std::array<std::uint8_t, kImageSize>;
 
+    // How a read deals with replies that come more than once: not at all; by
+    // dropping one copy after each reply; by letting the stream fall quiet
+    // after each reply.
+    enum class Care { None, OneCopy, Quiet };
     // One read of the whole image into `into`. Each reply overlaps the one before
     // it by `overlap` bytes, which must agree: a reply taken for another request
     // is caught there. Done with spoiled_ set when the read was abandoned.
-    Outcome readPass(std::uint8_t* into, std::size_t overlap, bool careful, const std::function<void(std::size_t)>& moved);
+    Outcome readPass(std::uint8_t* into, std::size_t overlap, Care care, const std::function<void(std::size_t)>& moved);
+    static Care careAfter(int spoiledReads);
     // Writes the blocks whose flag is set; stops at the first block that fails.
     Outcome writeBlocks(const std::uint8_t* image, const std::array<bool, kImageSize / 32>& blocks,
                         const std::function<void()>& written);
@@ -109,8 +114,8 @@ private:
     // The block being written was acknowledged with another offset.
     void wrongAck(std::size_t acknowledged);
     // Waits until nothing has arrived for quiet_ milliseconds since `since`,
-    // dropping what arrives.
-    void settle(std::uint32_t since);
+    // dropping what arrives; with `enough`, no longer than until that many arrived.
+    void settle(std::uint32_t since, int enough = 0);
     void lengthenQuiet(std::uint32_t lag);
     std::uint32_t tryWait() const;
 

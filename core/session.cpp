@@ -355,7 +355,7 @@ void Session::exchangeFailed(const ConfigExchange& exchange, bool sending)
         else if (!failure.answeredAny)
             view_.logMessage(status_.mode == RouterStatus::Mode::Routes ? Msg::QuietAfterProbe : Msg::NoConfigAnswer);
         else
-            view_.logMessage(LogMessage::stoppedAnswering(failure.phase == ConfigExchange::Phase::Check,
+            view_.logMessage(LogMessage::stoppedAnswering(sending && failure.phase == ConfigExchange::Phase::Check,
                                                           static_cast<int>(failure.bytesMoved)));
         view_.logMessage(Msg::Offline);
         status_.exchangeReady = false;

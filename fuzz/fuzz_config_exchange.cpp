@@ -1,9 +1,10 @@
 // The configuration exchange against a router whose timing and manners the
 // fuzzer chooses: it answers every request truthfully, but late, twice, not at
-// all, with a wrong acknowledgement, cut short, a copy much later, or after junk
-// and markers. A
-// receive may end "received" only with the router's image; a send only when the
-// router stored every block; every exchange ends within a bounded number of reads.
+// all, with a wrong acknowledgement, cut short, a copy much later, after junk
+// and markers, storing a block it acknowledged or not, and its configuration
+// may change under the exchange. A receive may end "received" only with an
+// image the router really held; a send only when the router holds every byte
+// sent; every exchange ends within a bounded number of reads.
 #include "config/config_exchange.h"
 #include "fuzz_support.h"
 #include "link/clock.h"
@@ -28,11 +29,16 @@ public:
     {
         for (std::size_t i = 0; i < kImageSize; ++i)
             image[i] = static_cast<std::uint8_t>(i * 7 + 3);
+        held.push_back(image);
+        const std::uint8_t header = size > 0 ? next() : 0;
         // A routes-mode marker or an old reply may be waiting when a transfer starts.
-        if (size > 0 && script[0] & 1)
+        if (header & 1)
             push({0x03, 0xAA, 0x55, 0xAA}, 0);
-        if (size > 0 && script[0] & 2)
+        if (header & 2)
             push({0x02, 0x20, 0x00}, 0);
+        // Someone at the router's panel: the configuration changes after a chosen request.
+        if (header & 4)
+            changeAfter_ = 1 + next() * 2;
     }
 
     void request(const std::uint8_t* report)
@@ -42,6 +48,11 @@ public:
         if (length < 4 || r[0] != 0x01)
             return;
         const std::size_t offset = static_cast<std::size_t>(r[2] | r[3] << 8);
+        if (++requests_ == changeAfter_) {
+            for (std::size_t i = 0; i < kImageSize; ++i)
+                image[i] = static_cast<std::uint8_t>(i * 13 + 5);
+            held.push_back(image);
+        }
         const std::uint8_t manner = next();
         // Replies leave in order: a reply is never ready before the one queued ahead of it.
         const std::uint32_t latency = (manner >> 3) * 10u;  // 0 .. 310 ms, within kLateReplyLimit
@@ -71,8 +82,10 @@ public:
             std::size_t acknowledged = offset + 32;
             if ((manner & 7) == 4)  // refused: not stored, the old offset acknowledged
                 acknowledged = offset;
-            else
+            else if ((manner & 7) != 3)  // 3: acknowledged as stored, but lost
                 std::copy_n(r + 4, 32, image.begin() + offset);
+            if ((manner & 7) == 1)  // and acknowledged with an offset off by some amount
+                acknowledged += static_cast<std::size_t>(next()) - 128;
             reply = {0x02, static_cast<std::uint8_t>(acknowledged), static_cast<std::uint8_t>(acknowledged >> 8)};
         } else {
             return;
@@ -109,6 +122,7 @@ public:
     }
 
     std::array<std::uint8_t, kImageSize> image{};
+    std::vector<std::array<std::uint8_t, kImageSize>> held;  // every image the router held, in turn
     long reads = 0;
 
 private:
@@ -119,6 +133,8 @@ private:
     const std::uint8_t* script_;
     std::size_t size_;
     std::size_t used_ = 0;
+    long requests_ = 0;
+    long changeAfter_ = -1;
     FakeClock& clock_;
     std::deque<Report> pending_;
 };
@@ -151,13 +167,15 @@ private:
     ScriptedRouter& router_;
 };
 
-// 128 blocks (or 4096 one-byte replies), five tries each, every wait its reads
-// plus its timed reads, the drain of late replies and the settling after each
-// reply, for each of the reads a receive in doubt makes: far more than any
-// exchange that ends may take.
-constexpr long kReadBound = ConfigExchange::kMaxImageReads
-    * (4096L * 5 * (ConfigExchange::kWaitReads + 2 * ConfigExchange::kWaitMilliseconds + 8)
-       + 4096L * (ConfigExchange::kDiscardLimit + 2));
+// One pass over the image: 4096 one-byte replies at most, five tries each,
+// every wait its reads plus its timed reads, the late answers collected, what
+// is dropped before a request and the settling after a reply. A receive makes
+// at most kMaxImageReads passes; a send writes and reads back at most
+// kMaxSendChecks times, each read-back at most kMaxImageReads passes.
+constexpr long kPassBound = 4096L * 5 * (ConfigExchange::kWaitReads + ConfigExchange::kLateReplyLimit + 8)
+    + 4096L * (3 * ConfigExchange::kDiscardLimit + 8);
+constexpr long kReadBound
+    = (ConfigExchange::kMaxImageReads + ConfigExchange::kMaxSendChecks * (1 + ConfigExchange::kMaxImageReads)) * kPassBound;
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -173,11 +191,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::array<std::uint8_t, kImageSize> image{};
     if (data[0] & 1) {
+        image.fill(0xEE);
         if (exchange.receiveImage(image.data()))
-            FUZZ_CHECK(image == router.image);
+            FUZZ_CHECK(std::find(router.held.begin(), router.held.end(), image) != router.held.end());
+        else
+            FUZZ_CHECK(std::all_of(image.begin(), image.end(), [](std::uint8_t b) { return b == 0xEE; }));
     } else {
         for (std::size_t i = 0; i < kImageSize; ++i)
-            image[i] = static_cast<std::uint8_t>(i * 13 + 1);
+            image[i] = static_cast<std::uint8_t>(i * 11 + 1);
         if (exchange.sendImage(image.data()))
             FUZZ_CHECK(image == router.image);
     }

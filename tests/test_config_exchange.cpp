@@ -434,7 +434,9 @@ TEST_F(ExchangeSession, EveryFailureSaysWhatHappened)
         const char* english;  // the first line
         bool buttons;
     };
-    const std::array<Case, 5> cases = {{
+    const std::array<Case, 6> cases = {{
+        {"quiet during the second read", true, 66 + 10, 0, -1, {Msg::StoppedAnswering, Msg::Offline},
+         "The QORV stopped answering after 621 of 4096 bytes", false},
         {"quiet after the probe", true, 0, 0, -1, {Msg::QuietAfterProbe, Msg::Offline},
          "The QORV answered when connected, but does not answer configuration requests", false},
         {"quiet half way", true, 9, 0, -1, {Msg::StoppedAnswering, Msg::Offline}, "The QORV stopped answering after 567 of 4096 bytes",
