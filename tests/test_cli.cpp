@@ -2,6 +2,7 @@
 #include "cli/config_text.h"
 #include "cli/platform.h"
 #include "config/config_files.h"
+#include "exchange_faults.h"
 #include "hex_helpers.h"
 #include "link/clock.h"
 #include "sim/sim_router.h"
@@ -273,22 +274,19 @@ TEST_F(CliTest, ExchangeFailuresSayWhatHappened)
 {
     struct Case {
         const char* name;
-        bool receive;
-        int answers;
-        int ackOffBy;
-        int dropWriteAt;
+        ExchangeFault fault;
         int exit;
         const char* says;
     };
     const std::array<Case, 5> cases = {{
-        {"answers the probe, then nothing", true, 1, 0, -1, kExitNoAnswer,
+        {"answers the probe, then nothing", {true, 1, 0, -1}, kExitNoAnswer,
          "the router answered when connected, but does not answer configuration requests; nothing was written"},
-        {"stops half way", true, 20, 0, -1, kExitNoAnswer, "the router stopped answering after 1197 of 4096 bytes; nothing was written"},
-        {"acknowledges wrong offsets", false, -1, 32, -1, kExitNoAnswer,
+        {"stops half way", {true, 20, 0, -1}, kExitNoAnswer, "the router stopped answering after 1197 of 4096 bytes; nothing was written"},
+        {"acknowledges wrong offsets", {false, -1, 32, -1}, kExitNoAnswer,
          "the router acknowledged offset 0x0040 for the block at 0x0000; its configuration may be partly written"},
-        {"does not keep a block", false, -1, 0, 0x240, kExitNotKept,
+        {"does not keep a block", {false, -1, 0, 0x240}, kExitNotKept,
          "does not hold the blocks at 0x0240 (32 bytes each); it now holds a partly written configuration"},
-        {"goes quiet while read back", false, 1 + 128 + 10, 0, -1, kExitNoAnswer,
+        {"goes quiet while read back", {false, 1 + 128 + 10, 0, -1}, kExitNoAnswer,
          "every block was acknowledged, but the router stopped answering while it was read back to check it (after 621 of 4096 bytes)"},
     }};
     const ConfigImage before = router.image;
@@ -299,17 +297,14 @@ TEST_F(CliTest, ExchangeFailuresSayWhatHappened)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         router.image = before;
-        router.faults = SimFaults{};
-        router.faults.answersLeft = c.answers;
-        router.faults.ackOffBy = c.ackOffBy;
-        router.faults.dropWriteAt = c.dropWriteAt;
-        router.faults.drops = -1;
+        router.faults = c.fault.faults();
         const QString target = path(QStringLiteral("out.qorv"));
-        const int exit = c.receive ? Commands::receive(target, access()) : Commands::send(path(QStringLiteral("e.qorv")), access());
+        const int exit = c.fault.receive ? Commands::receive(target, access())
+                                         : Commands::send(path(QStringLiteral("e.qorv")), access());
         EXPECT_EQ(exit, c.exit);
         EXPECT_TRUE(err.text().contains(QString::fromUtf8(c.says))) << err.text().toStdString();
         EXPECT_FALSE(QFile::exists(target));
-        if (c.dropWriteAt >= 0) {
+        if (c.fault.dropWriteAt >= 0) {
             EXPECT_EQ(router.image.rawBytes()[0x250], before.rawBytes()[0x250]) << "the block that would not stick";
             EXPECT_EQ(router.image.rawBytes()[kImageSize - 1], edited.rawBytes()[kImageSize - 1]) << "the rest was written";
         }

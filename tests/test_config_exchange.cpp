@@ -1,5 +1,6 @@
 #include "config/config_exchange.h"
 #include "core/session.h"
+#include "exchange_faults.h"
 #include "link/clock.h"
 #include "link/device_link.h"
 #include "recording_view.h"
@@ -426,26 +427,23 @@ TEST_F(ExchangeSession, EveryFailureSaysWhatHappened)
 {
     struct Case {
         const char* name;
-        bool receive;
-        int answers;
-        int ackOffBy;
-        int dropWriteAt;
+        ExchangeFault fault;
         std::vector<Msg> log;
         const char* english;  // the first line
         bool buttons;
     };
     const std::array<Case, 6> cases = {{
-        {"quiet during the second read", true, 66 + 10, 0, -1, {Msg::StoppedAnswering, Msg::Offline},
+        {"quiet during the second read", {true, 66 + 10, 0, -1}, {Msg::StoppedAnswering, Msg::Offline},
          "The QORV stopped answering after 621 of 4096 bytes", false},
-        {"quiet after the probe", true, 0, 0, -1, {Msg::QuietAfterProbe, Msg::Offline},
+        {"quiet after the probe", {true, 0, 0, -1}, {Msg::QuietAfterProbe, Msg::Offline},
          "The QORV answered when connected, but does not answer configuration requests", false},
-        {"quiet half way", true, 9, 0, -1, {Msg::StoppedAnswering, Msg::Offline}, "The QORV stopped answering after 567 of 4096 bytes",
+        {"quiet half way", {true, 9, 0, -1}, {Msg::StoppedAnswering, Msg::Offline}, "The QORV stopped answering after 567 of 4096 bytes",
          false},
-        {"wrong acknowledgements", false, -1, 32, -1, {Msg::WrongAck, Msg::Offline, Msg::ConfigPartlyWritten},
+        {"wrong acknowledgements", {false, -1, 32, -1}, {Msg::WrongAck, Msg::Offline, Msg::ConfigPartlyWritten},
          "The QORV acknowledged offset 0x0040 for the block at 0x0000", false},
-        {"a block that will not stick", false, -1, 0, 0x20, {Msg::BlocksNotKept, Msg::ConfigPartlyWritten},
+        {"a block that will not stick", {false, -1, 0, 0x20}, {Msg::BlocksNotKept, Msg::ConfigPartlyWritten},
          "The QORV did not keep the blocks at 0x0020", true},
-        {"quiet while read back", false, 128 + 1, 0, -1, {Msg::StoppedWhileChecking, Msg::Offline, Msg::ConfigPartlyWritten},
+        {"quiet while read back", {false, 128 + 1, 0, -1}, {Msg::StoppedWhileChecking, Msg::Offline, Msg::ConfigPartlyWritten},
          "The QORV stopped answering while what was sent was being checked (after reading 63 of 4096 bytes)", false},
     }};
     for (const Case& c : cases) {
@@ -459,11 +457,8 @@ TEST_F(ExchangeSession, EveryFailureSaysWhatHappened)
             clock.advance(1);
         }
         view.log.clear();
-        router.faults.answersLeft = c.answers;
-        router.faults.ackOffBy = c.ackOffBy;
-        router.faults.dropWriteAt = c.dropWriteAt;
-        router.faults.drops = -1;
-        EXPECT_FALSE(c.receive ? session.receiveConfiguration() : session.sendConfiguration());
+        router.faults = c.fault.faults();
+        EXPECT_FALSE(c.fault.receive ? session.receiveConfiguration() : session.sendConfiguration());
         EXPECT_EQ(view.ids(), c.log);
         ASSERT_FALSE(view.log.empty());
         EXPECT_EQ(messageText(view.log[0], UiLanguage::English).toStdString(), c.english);
