@@ -18,21 +18,30 @@ struct Command {
     const char* name;
     const char* arguments;
     const char* summary;
-    bool json;  // takes --json
+    bool json;      // takes --json
+    bool toRouter;  // takes --to-router in place of its file
 };
 
 constexpr Command kCommands[] = {
-    {"show", "FILE.qorv", "List the devices and every switched-on route of a configuration file.", true},
-    {"diff", "A.qorv B.qorv", "List devices and routes added and removed from A to B; exit 1 when the files differ.", false},
-    {"hex-info", "FIRMWARE.hex", "Check a firmware file and print its records, image range and CRC.", true},
-    {"receive", "OUT.qorv", "Read the router's configuration into a file (- for standard output); it is written only when two reads agree.", false},
-    {"send", "IN.qorv", "Write a configuration file of exactly 4096 bytes (- for standard input) into the router, and read it back.", false},
-    {"update", "FIRMWARE.hex", "Update the router's firmware; it is started only when its flash verifies.", false},
-    {"doctor", "", "Tell why the router cannot be reached, and how to fix it.", false},
+    {"show", "FILE.qorv", "List the devices and every switched-on route of a configuration file.", true, false},
+    {"diff", "A.qorv B.qorv", "List devices and routes added and removed from A to B; exit 1 when the files differ.", false, false},
+    {"route", "FILE.qorv on|off SOURCE DESTINATION [SOURCE DESTINATION ...]",
+     "Switch routes on or off, each named as show prints it (\"Keys In 1\" \"Synth Out 2\", \"MIDI In\", \"MIDI Out\"; "
+     "#SLOT for a device whose name is shared).", false, true},
+    {"remove", "FILE.qorv DEVICE", "Remove a device, by name or #SLOT as show numbers it, with all its routes.", false, true},
+    {"import", "FILE.json OUT.qorv", "Build a configuration file from the JSON that show --json prints, edited or not.", false, false},
+    {"names", "FILE.qorv sources|destinations|devices", "List the names a configuration gives its ports or devices, one a line.",
+     false, false},
+    {"hex-info", "FIRMWARE.hex", "Check a firmware file and print its records, image range and CRC.", true, false},
+    {"receive", "OUT.qorv", "Read the router's configuration into a file (- for standard output); it is written only when two reads agree.", false, false},
+    {"send", "IN.qorv", "Write a configuration file of exactly 4096 bytes (- for standard input) into the router, and read it back.", false, false},
+    {"update", "FIRMWARE.hex", "Update the router's firmware; it is started only when its flash verifies.", false, false},
+    {"doctor", "", "Tell why the router cannot be reached, and how to fix it.", false, false},
 };
 
 const char* kExitCodes =
-    "Exit codes: 0 done; 1 the files differ (diff); 2 usage; 3 a file cannot be read, written or is refused;\n"
+    "Exit codes: 0 done; 1 the files differ (diff); 2 usage, or a name the configuration does not have;\n"
+    "3 a file cannot be read, written or is refused;\n"
     "4 no router, or it was disconnected; 5 the router runs the other firmware; 6 the router stopped answering,\n"
     "acknowledged wrong offsets, or its configuration could not be confirmed; 7 the flash did not verify (the new\n"
     "firmware was not started); 8 updated and started, but the router did not come back on USB; 9 sent, but read\n"
@@ -116,15 +125,27 @@ int main(int argc, char** argv)
     const QCommandLineOption jsonOption(QStringLiteral("json"), QStringLiteral("Print JSON."));
     if (command->json)
         parser.addOption(jsonOption);
+    const QCommandLineOption toRouterOption(QStringLiteral("to-router"),
+                                            QStringLiteral("Edit what the router holds instead of a file: receive, edit, send, each proven."));
+    if (command->toRouter)
+        parser.addOption(toRouterOption);
     if (!parser.parse(QCoreApplication::arguments())) {
         std::fprintf(stderr, "qorvctl: %s\n", parser.errorText().toLocal8Bit().constData());
         return kExitUsage;
     }
     if (parser.isSet(helpOption))
         return printHelp(parser, kExitOk);
-    const QStringList args = parser.positionalArguments().mid(1);
-    const int wanted = QString::fromLatin1(command->arguments).split(QLatin1Char(' '), Qt::SkipEmptyParts).size();
-    if (args.size() != wanted) {
+    QStringList args = parser.positionalArguments().mid(1);
+    const bool toRouter = command->toRouter && parser.isSet(toRouterOption);
+    // An edit of the router names no file: its other arguments stand one place earlier.
+    const int file = toRouter ? 0 : 1;
+    bool fits = args.size() == QString::fromLatin1(command->arguments).split(QLatin1Char(' '), Qt::SkipEmptyParts).size();
+    if (name == QLatin1String("route"))
+        fits = args.size() >= file + 3 && (args.size() - file - 1) % 2 == 0
+            && (args.value(file) == QLatin1String("on") || args.value(file) == QLatin1String("off"));
+    else if (name == QLatin1String("remove"))
+        fits = args.size() == file + 1;
+    if (!fits) {
         std::fprintf(stderr, "qorvctl: usage: qorvctl %s\n", arguments.toLocal8Bit().constData());
         return kExitUsage;
     }
@@ -136,6 +157,10 @@ int main(int argc, char** argv)
         return Commands::diff(args[0], args[1], stdout, stderr);
     if (name == QLatin1String("hex-info"))
         return Commands::hexInfo(args[0], json, stdout, stderr);
+    if (name == QLatin1String("import"))
+        return Commands::import(args[0], args[1], stdout, stderr);
+    if (name == QLatin1String("names"))
+        return Commands::names(args[0], args[1], stdout, stderr);
 
     const QByteArray simulate = qgetenv("QORV_SIMULATE");
     SteadyClock clock;
@@ -149,6 +174,11 @@ int main(int argc, char** argv)
     access.terminal = Platform::isTerminal(stderr);
     access.simulated = router.simulated ? QString::fromLatin1(simulate) : QString();
 
+    const EditTarget target{toRouter ? QString() : args.value(0), toRouter};
+    if (name == QLatin1String("route"))
+        return Commands::route(target, args[file] == QLatin1String("on"), args.mid(file + 1), access);
+    if (name == QLatin1String("remove"))
+        return Commands::remove(target, args[file], access);
     if (name == QLatin1String("receive"))
         return Commands::receive(args[0], access);
     if (name == QLatin1String("send"))

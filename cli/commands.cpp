@@ -1,8 +1,10 @@
 #include "cli/commands.h"
 
+#include "cli/config_edit.h"
 #include "cli/config_text.h"
 #include "cli/platform.h"
 #include "config/config_files.h"
+#include "core/config_document.h"
 #include "core/session.h"
 #include "firmware/hex_manager.h"
 #include "link/boot_commands.h"
@@ -16,6 +18,7 @@
 #include <QTemporaryDir>
 
 #include <array>
+#include <memory>
 #include <cerrno>
 #include <cstring>
 #include <set>
@@ -520,6 +523,123 @@ int doctor(const RouterAccess& access)
         break;
     }
     return result;
+}
+
+namespace {
+// Reads the configuration the target holds, lets `edit` change it, and puts it
+// back: a file with the checked write, the router with a proven send. Nothing
+// is written when the edit is refused or changes nothing.
+int editConfiguration(const EditTarget& target, const RouterAccess& access,
+                      const std::function<ConfigEdit::Result(ConfigDocument&, QString&)>& edit)
+{
+    ConfigImage before;
+    std::unique_ptr<Connection> c;
+    if (target.router) {
+        c = std::make_unique<Connection>(access);
+        if (const int error = modeError(probe(c->session, c->view, access), RouterMode::Routes, access))
+            return error;
+        Progress progress(access, QStringLiteral("receive"), kImageSize);
+        const Session::ExchangeOutcome outcome
+            = c->session.readRouterImage(before, [&](const Session::ExchangeStep& step) { progress.update(step); });
+        progress.finish();
+        if (outcome != Session::ExchangeOutcome::Done)
+            return exchangeError(c->session, outcome, false, access);
+    } else if (!readConfiguration(target.path, before, access.err, " Nothing was changed.")) {
+        return kExitFile;
+    }
+    ConfigDocument document;
+    document.load(before);
+    QString error;
+    switch (edit(document, error)) {
+    case ConfigEdit::Result::UnknownName:
+        print(access.err, QStringLiteral("qorvctl: %1. Nothing was changed.\n").arg(error));
+        return kExitUsage;
+    case ConfigEdit::Result::TableFull:
+        print(access.err, QStringLiteral("qorvctl: %1. Nothing was changed.\n").arg(error));
+        return kExitFile;
+    case ConfigEdit::Result::Done:
+        break;
+    }
+    const ConfigImage& after = document.image();
+    if (after == before) {
+        print(access.out, QStringLiteral("Nothing to change.\n"));
+        return kExitOk;
+    }
+    if (target.router) {
+        Progress progress(access, QStringLiteral("send"), kImageSize);
+        const Session::ExchangeOutcome outcome
+            = c->session.writeRouterImage(after, [&](const Session::ExchangeStep& step) { progress.update(step); });
+        progress.finish();
+        if (outcome != Session::ExchangeOutcome::Done)
+            return exchangeError(c->session, outcome, true, access);
+    } else {
+        QString why;
+        if (!writeImageFile(target.path, after, &why)) {
+            print(access.err, QStringLiteral("qorvctl: unable to save %1: %2\n").arg(target.path, why));
+            return kExitFile;
+        }
+    }
+    print(access.out, ConfigText::describe(ConfigText::diff(before, after)));
+    return kExitOk;
+}
+} // namespace
+
+int route(const EditTarget& target, bool on, const QStringList& names, const RouterAccess& access)
+{
+    std::vector<std::pair<QString, QString>> routes;
+    for (qsizetype i = 0; i + 1 < names.size(); i += 2)
+        routes.emplace_back(names[i], names[i + 1]);
+    return editConfiguration(target, access, [&](ConfigDocument& document, QString& error) {
+        return ConfigEdit::setRoutes(document, on, routes, error);
+    });
+}
+
+int remove(const EditTarget& target, const QString& device, const RouterAccess& access)
+{
+    return editConfiguration(target, access, [&](ConfigDocument& document, QString& error) {
+        return ConfigEdit::removeDevice(document, device, error);
+    });
+}
+
+int import(const QString& json, const QString& path, std::FILE* out, std::FILE* err)
+{
+    QFile file(json);
+    if (!file.open(QIODevice::ReadOnly)) {
+        print(err, QStringLiteral("qorvctl: cannot read %1: %2\n").arg(json, file.errorString()));
+        return kExitFile;
+    }
+    ConfigImage image;
+    QString error;
+    if (!ConfigText::fromJson(file.readAll(), image, error)) {
+        print(err, QStringLiteral("qorvctl: %1, %2. Nothing was written.\n").arg(json, error));
+        return kExitFile;
+    }
+    QString why;
+    if (!writeImageFile(path, image, &why)) {
+        print(err, QStringLiteral("qorvctl: unable to save %1: %2\n").arg(path, why));
+        return kExitFile;
+    }
+    print(out, QStringLiteral("Wrote %1\n").arg(path));
+    return kExitOk;
+}
+
+int names(const QString& path, const QString& kind, std::FILE* out, std::FILE* err)
+{
+    ConfigImage image;
+    if (!readConfiguration(path, image, err))
+        return kExitFile;
+    QStringList list;
+    if (kind == QLatin1String("sources") || kind == QLatin1String("destinations"))
+        list = ConfigEdit::portNames(image, kind == QLatin1String("sources"));
+    else if (kind == QLatin1String("devices"))
+        list = ConfigEdit::deviceNames(image);
+    else {
+        print(err, QStringLiteral("qorvctl: names lists sources, destinations or devices\n"));
+        return kExitUsage;
+    }
+    for (const QString& name : list)
+        print(out, name + QLatin1Char('\n'));
+    return kExitOk;
 }
 
 } // namespace Commands

@@ -36,6 +36,13 @@ struct RouterAccess {
     QString simulated;                // the QORV_SIMULATE value in use, if any
 };
 
+// Where an edit command finds the configuration and puts it back: a file, or
+// the router itself (received and sent, both proven).
+struct EditTarget {
+    QString path;
+    bool router = false;
+};
+
 namespace Commands {
 int show(const QString& path, bool json, std::FILE* out, std::FILE* err);
 int diff(const QString& first, const QString& second, std::FILE* out, std::FILE* err);
@@ -45,4 +52,13 @@ int receive(const QString& path, const RouterAccess& access);
 int send(const QString& path, const RouterAccess& access);
 int update(const QString& path, const RouterAccess& access);
 int doctor(const RouterAccess& access);
+// Switches routes named as `show` prints them: each pair a source and a destination.
+int route(const EditTarget& target, bool on, const QStringList& names, const RouterAccess& access);
+// Removes a device, by name or by its slot ("#0"), with its routes.
+int remove(const EditTarget& target, const QString& device, const RouterAccess& access);
+// Builds a configuration file from the JSON that show --json prints.
+int import(const QString& json, const QString& path, std::FILE* out, std::FILE* err);
+// The names a configuration gives its sources, destinations or devices, one a
+// line (for shell completion).
+int names(const QString& path, const QString& kind, std::FILE* out, std::FILE* err);
 } // namespace Commands

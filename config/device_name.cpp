@@ -34,5 +34,6 @@ QString portName(const ConfigImage& image, int globalPort, bool source)
     const PortRef owner = globalPort == Route::kRouter ? PortRef{} : image.portOwner(globalPort);
     if (owner.device < 0)
         return QStringLiteral("MIDI ") + side;
-    return QStringLiteral("%1 %2 %3").arg(deviceName(image, owner.device), side).arg(owner.port + 1);
+    // One arg() for all three: a name may itself hold "%3".
+    return QStringLiteral("%1 %2 %3").arg(deviceName(image, owner.device), side, QString::number(owner.port + 1));
 }

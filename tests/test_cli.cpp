@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 #include "cli/config_text.h"
+#include "core/config_document.h"
 #include "cli/platform.h"
 #include "config/config_files.h"
 #include "exchange_faults.h"
@@ -23,6 +24,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 
 #if defined(Q_OS_LINUX)
 #include <unistd.h>
@@ -561,6 +563,45 @@ TEST(QorvctlProgram, PipesAndDevicesAreWrittenIntoNeverReplaced)
     EXPECT_TRUE(QFileInfo(full).isSymLink());
     EXPECT_FALSE(QFileInfo(QStringLiteral("/dev/full")).isFile());
 }
+
+// After "route FILE on" the shell offers the sources the file has, then its
+// destinations; after "remove FILE" its devices.
+TEST(QorvctlProgram, CompletionOffersTheNamesAFileHolds)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("stage.qorv"));
+    writeImageFile(file, sampleConfiguration());
+    struct Case {
+        QStringList words;  // the last is being typed
+        QStringList offered;
+    };
+    const std::array<Case, 4> cases = {{
+        {{"route", file, "on", ""},
+         {"MIDI In", "Keys In 1", "Keys In 2", "Synth In 1", "Synth In 2", "Synth In 3", "Drum Machine In 1"}},
+        {{"route", file, "on", "Keys In 1", "Sy"}, {"Synth Out 1", "Synth Out 2", "Synth Out 3"}},
+        {{"route", "--to-router", "on"}, {"on"}},
+        {{"remove", file, "D"}, {"Drum Machine"}},
+    }};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.words.join(QLatin1Char(' ')).toStdString());
+        QString words = QStringLiteral("qorvctl");
+        for (const QString& word : c.words)
+            words += QStringLiteral(" '") + word + QLatin1Char('\'');
+        QProcess bash;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("PATH"), QFileInfo(qorvctlProgram()).absolutePath() + QLatin1Char(':')
+                                                      + environment.value(QStringLiteral("PATH")));
+        bash.setProcessEnvironment(environment);
+        bash.start(QStringLiteral("bash"), {QStringLiteral("-c"),
+                                            QStringLiteral("source '" QORV_SOURCE_DIR "/packaging/linux/qorvctl.bash-completion'; "
+                                                           "COMP_WORDS=(%1); COMP_CWORD=%2; _qorvctl; printf '%s\\n' \"${COMPREPLY[@]}\"")
+                                                .arg(words)
+                                                .arg(c.words.size())});
+        ASSERT_TRUE(bash.waitForFinished(30000));
+        const QStringList offered = QString::fromUtf8(bash.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        EXPECT_EQ(offered, c.offered);
+    }
+}
 #endif
 
 // Each command's help lists only the options it takes, and no help line ends in a space.
@@ -668,4 +709,262 @@ TEST_F(CliTest, UpdateEndingsHaveTheirOwnExitCodes)
     router.faults.answersLeft = 2;  // Version, Erase
     EXPECT_EQ(Commands::update(firmware(40), access()), kExitNoAnswer);
     EXPECT_TRUE(err.text().contains(QStringLiteral("(the Program got no answer)"))) << err.text().toStdString();
+}
+
+namespace {
+ConfigImage imageOf(const QString& file)
+{
+    ConfigImage image;
+    readImageFile(file, image);
+    return image;
+}
+} // namespace
+
+// Each edit by names does what the same edit does to the image in the window:
+// the expected images are made with the image's own edits at device and port
+// numbers worked out by hand from the sample (Keys 2 ports, Synth 3, Drum
+// Machine 1).
+TEST_F(CliTest, EditCommandsDoWhatTheWindowsEditsDo)
+{
+    using Edit = std::function<void(ConfigImage&)>;
+    struct Case {
+        const char* name;
+        QStringList arguments;  // after the file; "remove" alone removes
+        Edit expected;
+    };
+    const std::vector<Case> cases = {
+        {"a route between devices on", {"on", "Keys In 2", "Drum Machine Out 1"}, [](ConfigImage& i) { i.toggleRoute(0, 1, 2, 0); }},
+        {"a route between devices off", {"off", "Keys In 1", "Synth Out 1"}, [](ConfigImage& i) { i.toggleRoute(0, 0, 1, 0); }},
+        {"from the router's MIDI In", {"on", "MIDI In", "Keys Out 1"}, [](ConfigImage& i) { i.toggleFromMidiIn(0, 0); }},
+        {"to the router's MIDI Out", {"on", "Synth In 2", "MIDI Out"}, [](ConfigImage& i) { i.toggleToMidiOut(1, 1); }},
+        {"MIDI thru off", {"off", "MIDI In", "MIDI Out"}, [](ConfigImage& i) { i.toggleMidiThru(); }},
+        {"two routes in one call", {"on", "Synth In 1", "Keys Out 2", "Drum Machine In 1", "Synth Out 3"},
+         [](ConfigImage& i) {
+             i.toggleRoute(1, 0, 0, 1);
+             i.toggleRoute(2, 0, 1, 2);
+         }},
+        {"a route already on stays on", {"on", "Keys In 1", "Synth Out 1"}, [](ConfigImage&) {}},
+        {"a route already off stays off", {"off", "Keys In 2", "Keys Out 1"}, [](ConfigImage&) {}},
+        {"remove by name", {"remove", "Synth"}, [](ConfigImage& i) { i.removeDevice(1); }},
+        {"remove by slot", {"remove", "#2"}, [](ConfigImage& i) { i.removeDevice(2); }},
+    };
+    const QString file = path(QStringLiteral("edit.qorv"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeImageFile(file, sampleConfiguration());
+        ConfigImage expected = sampleConfiguration();
+        c.expected(expected);
+        const bool removal = c.arguments[0] == QLatin1String("remove");
+        const int exit = removal ? Commands::remove({file}, c.arguments[1], access())
+                                 : Commands::route({file}, c.arguments[0] == QLatin1String("on"), c.arguments.mid(1), access());
+        EXPECT_EQ(exit, kExitOk);
+        EXPECT_EQ(imageOf(file), expected);
+
+        // The same edit of what the router holds: received, edited, sent.
+        router.image = sampleConfiguration();
+        const int routerExit = removal ? Commands::remove({{}, true}, c.arguments[1], access())
+                                       : Commands::route({{}, true}, c.arguments[0] == QLatin1String("on"), c.arguments.mid(1), access());
+        EXPECT_EQ(routerExit, kExitOk);
+        EXPECT_EQ(router.image, expected);
+    }
+}
+
+// A name the configuration does not have, or has twice, changes nothing: a
+// usage error that lists the names there are.
+TEST_F(CliTest, UnknownOrSharedNamesChangeNothing)
+{
+    ConfigImage twins = sampleConfiguration();
+    putDevice(twins, 2, 0x0582, 0x0160, 7, 2, "Keys");
+    const QString file = path(QStringLiteral("twins.qorv"));
+    writeImageFile(file, twins);
+    struct Case {
+        QStringList arguments;
+        const char* says;
+    };
+    const std::array<Case, 5> cases = {{
+        {{"on", "Keys In 9", "Synth Out 1"}, "no source is named \"Keys In 9\"; the sources are: \"MIDI In\", \"Keys In 1\""},
+        {{"on", "Synth In 1", "Organ Out 1"}, "no destination is named \"Organ Out 1\"; the destinations are: \"MIDI Out\""},
+        {{"on", "Keys In 1", "Synth Out 1"}, "2 devices make source \"Keys In 1\"; name the device by its slot, as in \"#0 In 1\""},
+        {{"remove", "Keys"}, "2 devices are named \"Keys\"; name the device by its slot, as in \"#0\""},
+        {{"remove", "Organ"}, "no device is named \"Organ\"; the devices are: \"Keys\", \"Synth\", \"Keys\""},
+    }};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString());
+        const int exit = c.arguments[0] == QLatin1String("remove")
+            ? Commands::remove({file}, c.arguments[1], access())
+            : Commands::route({file}, true, c.arguments.mid(1), access());
+        EXPECT_EQ(exit, kExitUsage);
+        EXPECT_TRUE(err.text().contains(QString::fromUtf8(c.says))) << err.text().toStdString();
+        EXPECT_EQ(imageOf(file), twins) << "nothing written";
+    }
+    // The slot tells them apart.
+    ASSERT_EQ(Commands::route({file}, true, {QStringLiteral("#2 In 2"), QStringLiteral("Synth Out 3")}, access()), kExitOk);
+    ConfigImage expected = twins;
+    expected.toggleRoute(2, 1, 1, 2);
+    EXPECT_EQ(imageOf(file), expected);
+}
+
+namespace {
+// Images of every kind: the project's own, the fuzz corpus's, and random bytes
+// (device tables without an end, names of any byte, ports above 8, routes to
+// devices that are not there).
+std::vector<ConfigImage> imagesOfEveryKind()
+{
+    std::vector<ConfigImage> images = {ConfigImage{}, ConfigImage::empty(), sampleConfiguration(), largestConfiguration()};
+    for (const QString& name : QDir(QStringLiteral(QORV_SOURCE_DIR "/fuzz/corpus/config_image")).entryList(QDir::Files)) {
+        ConfigImage image;
+        readImageFile(QStringLiteral(QORV_SOURCE_DIR "/fuzz/corpus/config_image/") + name, image);
+        images.push_back(image);
+    }
+    std::uint32_t state = 12345;
+    auto next = [&] {
+        state = state * 1103515245u + 12345u;
+        return static_cast<std::uint8_t>(state >> 16);
+    };
+    for (int n = 0; n < 150; ++n) {
+        ConfigImage image = n % 3 == 0 ? ConfigImage{} : sampleConfiguration();
+        const int changes = n % 3 == 0 ? static_cast<int>(kImageSize) : 1 + n * 7;
+        for (int i = 0; i < changes; ++i)
+            image.rawBytes()[n % 3 == 0 ? i : (next() << 8 | next()) % kImageSize] = next();
+        images.push_back(image);
+    }
+    return images;
+}
+} // namespace
+
+// show --json, read back by import, gives every image back byte for byte.
+TEST_F(CliTest, JsonRoundTripsEveryImage)
+{
+    const QString original = path(QStringLiteral("original.qorv"));
+    const QString json = path(QStringLiteral("image.json"));
+    const QString copy = path(QStringLiteral("copy.qorv"));
+    int n = 0;
+    for (const ConfigImage& image : imagesOfEveryKind()) {
+        SCOPED_TRACE(n++);
+        writeImageFile(original, image);
+        Capture shown;
+        ASSERT_EQ(Commands::show(original, true, shown.stream(), err.stream()), kExitOk);
+        QFile file(json);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(shown.bytes());
+        file.close();
+        ASSERT_EQ(Commands::import(json, copy, out.stream(), err.stream()), kExitOk) << err.text().toStdString();
+        ASSERT_EQ(imageOf(copy), image);
+    }
+}
+
+// A JSON edited by hand imports with the rules of the edit commands; a broken
+// one is refused with where and why, and nothing is written.
+TEST_F(CliTest, HandEditedJsonImportsAsTheEditsWould)
+{
+    const QString json = path(QStringLiteral("hand.json"));
+    const QString target = path(QStringLiteral("hand.qorv"));
+    const QJsonObject shown = ConfigText::toJson(sampleConfiguration());
+    auto import = [&](const QByteArray& text) {
+        QFile file(json);
+        file.open(QIODevice::WriteOnly);
+        file.write(text);
+        file.close();
+        QFile::remove(target);
+        return Commands::import(json, target, out.stream(), err.stream());
+    };
+
+    // Synth renamed, a route added in words, Keys removed with its routes.
+    QJsonObject edited = shown;
+    QJsonArray devices = edited[QStringLiteral("devices")].toArray();
+    QJsonObject synth = devices[1].toObject();
+    synth[QStringLiteral("name")] = QStringLiteral("Lead");
+    devices[1] = synth;
+    devices.removeAt(0);
+    edited[QStringLiteral("devices")] = devices;
+    QJsonArray routes = edited[QStringLiteral("routes")].toArray();
+    routes.append(QStringLiteral("Drum Machine In 1 -> Lead Out 1"));
+    edited[QStringLiteral("routes")] = routes;
+    ASSERT_EQ(import(QJsonDocument(edited).toJson()), kExitOk) << err.text().toStdString();
+    ConfigDocument document;
+    document.load(sampleConfiguration());
+    ConfigImage renamed = sampleConfiguration();
+    DeviceEntry lead = renamed.device(1);
+    lead.deviceName = "Lead";
+    renamed.setDevice(1, lead);
+    document.replace(renamed, {});
+    document.toggle({sampleConfiguration().globalPort(2, 0), sampleConfiguration().globalPort(1, 0)}, {});
+    document.removeDevice(0, {});
+    EXPECT_EQ(imageOf(target), document.image());
+
+    struct Case {
+        const char* name;
+        QByteArray text;
+        const char* says;
+    };
+    QJsonObject unknown = shown;
+    QJsonArray more = unknown[QStringLiteral("routes")].toArray();
+    more.append(QStringLiteral("Organ In 1 -> Synth Out 1"));
+    unknown[QStringLiteral("routes")] = more;
+    QJsonObject thru = shown;
+    thru[QStringLiteral("midiThru")] = false;
+    QJsonObject badBytes = shown;
+    QJsonObject bytes = badBytes[QStringLiteral("bytes")].toObject();
+    bytes[QStringLiteral("flags")] = QStringLiteral("zz");
+    badBytes[QStringLiteral("bytes")] = bytes;
+    const std::array<Case, 5> cases = {{
+        {"cut short", QJsonDocument(shown).toJson().left(200), "line 5: unterminated string"},
+        {"not an object", "[1, 2]", "line 1: expected an object"},
+        {"an unknown port", QJsonDocument(unknown).toJson(), "routes[7]: no source is named \"Organ In 1\""},
+        {"MIDI thru off, its route still listed", QJsonDocument(thru).toJson(), "midiThru: must be true exactly when"},
+        {"bytes that are not hexadecimal", QJsonDocument(badBytes).toJson(), "bytes.flags: expected 1 bytes as 2 hexadecimal digits"},
+    }};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(import(c.text), kExitFile);
+        EXPECT_TRUE(err.text().contains(QString::fromUtf8(c.says))) << err.text().toStdString();
+        EXPECT_FALSE(QFile::exists(target));
+    }
+}
+
+// A setup made from nothing but a list of devices and route commands, sent to
+// the router and received back the same.
+TEST_F(CliTest, SetupBuiltFromNothingReachesTheRouterWhole)
+{
+    const QString json = path(QStringLiteral("stage.json"));
+    QFile file(json);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(R"({"devices": [
+        {"slot": 0, "vendorId": "0582", "productId": "0160", "name": "Piano", "serial": 1, "ports": 1},
+        {"slot": 1, "vendorId": "1235", "productId": "0032", "name": "Pads", "serial": 2, "ports": 2}],
+      "routes": []})");
+    file.close();
+    const QString stage = path(QStringLiteral("stage.qorv"));
+    ASSERT_EQ(Commands::import(json, stage, out.stream(), err.stream()), kExitOk) << err.text().toStdString();
+    ASSERT_EQ(Commands::route({stage}, true, {QStringLiteral("Piano In 1"), QStringLiteral("Pads Out 1"),
+                                              QStringLiteral("Piano In 1"), QStringLiteral("Pads Out 2"),
+                                              QStringLiteral("MIDI In"), QStringLiteral("Piano Out 1")},
+                              access()),
+              kExitOk);
+    EXPECT_EQ(ConfigText::routeLines(imageOf(stage)),
+              (QStringList{QStringLiteral("MIDI In -> Piano Out 1"), QStringLiteral("Piano In 1 -> Pads Out 1"),
+                           QStringLiteral("Piano In 1 -> Pads Out 2")}));
+    ASSERT_EQ(Commands::send(stage, access()), kExitOk);
+    const QString back = path(QStringLiteral("back.qorv"));
+    ASSERT_EQ(Commands::receive(back, access()), kExitOk);
+    EXPECT_EQ(imageOf(back), imageOf(stage));
+}
+
+// A name may hold what looks like a placeholder: it is shown as it is.
+TEST_F(CliTest, NamesWithPercentSignsAreShownAsTheyAre)
+{
+    ConfigImage image = ConfigImage::empty();
+    putDevice(image, 0, 0x0582, 0x0160, 77, 2, "Pad %3");
+    putDevice(image, 1, 0x1235, 0x0032, 88, 1, "Mix %4%1");
+    image.toggleRoute(0, 1, 1, 0);
+    const QString file = path(QStringLiteral("percent.qorv"));
+    writeImageFile(file, image);
+    ASSERT_EQ(Commands::show(file, false, out.stream(), err.stream()), kExitOk);
+    const QString shown = out.text();
+    EXPECT_TRUE(shown.contains(QStringLiteral("0582 / 0160  Pad %3  serial 77  2 ports"))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QStringLiteral("1235 / 0032  Mix %4%1  serial 88  1 port"))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QStringLiteral("Pad %3 In 2 -> Mix %4%1 Out 1"))) << shown.toStdString();
+    ASSERT_EQ(Commands::route({file}, true, {QStringLiteral("Pad %3 In 1"), QStringLiteral("Mix %4%1 Out 1")}, access()), kExitOk);
+    image.toggleRoute(0, 0, 1, 0);
+    EXPECT_EQ(imageOf(file), image);
 }

@@ -199,7 +199,7 @@ QString messageText(const LogMessage& message, UiLanguage language)
     case Msg::WrongAck:
         return pattern.arg(offsetText(message.a), offsetText(message.b));
     case Msg::WrongConfigSize:
-        return pattern.arg(message.text).arg(message.a);
+        return pattern.arg(message.text, QString::number(message.a));
     case Msg::FirmwareProblem: {
         const QString problem = pick(row(kFirmwareProblems, message.a), language);
         return problem.contains(QLatin1String("%1")) ? problem.arg(message.b) : problem;
