@@ -12,7 +12,7 @@ set(qorv_layer_cli cli core text config firmware link)
 set(qorv_layer_app app ui cli sim core text config firmware link)
 # Tests and fuzz targets build programs of their own: anything but the composition root.
 set(qorv_layer_tests tests ui cli sim core text config firmware link)
-set(qorv_layer_fuzz fuzz sim core text config firmware link)
+set(qorv_layer_fuzz fuzz sim cli core text config firmware link)
 
 # Headers a layer may not include although their folder is below it. The
 # command line reads files through config/ and firmware/, but reaches the

@@ -112,7 +112,7 @@ case "$cmd" in
         CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQORV_FUZZ=ON -DQORV_TESTS=OFF >/dev/null
         cmake --build build-fuzz --target fuzzers -j "$(nproc)"
         mkdir -p build-fuzz/findings
-        for target in firmware_file boot_update config_image config_exchange settings; do
+        for target in firmware_file boot_update config_image config_exchange config_json settings; do
             mkdir -p "build-fuzz/corpus/$target"
             dict=()
             [ -f "fuzz/dict/$target.dict" ] && dict=(-dict="fuzz/dict/$target.dict")
