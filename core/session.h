@@ -33,8 +33,10 @@ public:
     // looked for this often, for this long, before it is called offline.
     static constexpr std::uint32_t kReconnectInterval = 250;
     static constexpr std::uint32_t kReconnectPatience = 10000;
-    // How often an offline window looks for the router being plugged in.
-    static constexpr std::uint32_t kPlugCheckInterval = 1000;
+    // How often an offline window looks for the router being plugged in: a
+    // little under a second, so that a tick that comes once a second, give or
+    // take its timer's slack, looks every time.
+    static constexpr std::uint32_t kPlugCheckInterval = 900;
 
     Session(HidBackend& backend, MillisecondClock& clock, SessionView& view, Trace* trace = nullptr);
     ~Session() override;

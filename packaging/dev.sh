@@ -50,12 +50,12 @@ install_missing() {
     rm -f "$log"
 }
 
-build() {  # build DIR [extra cmake args...]
+build() {  # build DIR [extra cmake args...]; QORV_TARGET names the one target to build
     local dir=$1; shift
     # CI holds the build to no warnings at all.
     [ "${CI:-}" = true ] && set -- -DQORV_WERROR=ON "$@"
     cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-    cmake --build "$dir" -j "$(nproc)"
+    cmake --build "$dir" -j "$(nproc)" ${QORV_TARGET:+--target "$QORV_TARGET"}
 }
 
 run_tests() {  # run_tests DIR
@@ -76,14 +76,16 @@ check_package() {
 cmd=${1:-run}
 case "$cmd" in
     run)
-        install_missing "${base[@]}"
-        build build
-        # Without a display Qt aborts with a core dump; say what is needed instead.
+        # Without a display Qt aborts with a core dump; say what is needed, before
+        # anything is installed or built.
         if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
             echo "dev.sh: the window needs a graphical session (no DISPLAY or WAYLAND_DISPLAY is set);" \
                  "to start it on a virtual display instead: sudo apt-get install xvfb; xvfb-run -a bash packaging/dev.sh run" >&2
             exit 1
         fi
+        install_missing "${base[@]}"
+        # The window alone; the tests are built by the test command.
+        QORV_TARGET=qorv-config build build
         exec ./build/qorv-config ;;
     test)
         install_missing "${base[@]}"

@@ -265,3 +265,49 @@ TEST_F(EditTest, PlugAndUnplug)
     EXPECT_EQ(logLines().back(), QStringLiteral("QORV en modo rutas"));
     EXPECT_TRUE(form->botonEnviar->isEnabled());
 }
+
+// An idle window wakes at most twice a second, connected in routes mode,
+// connected to the bootloader with nothing queued, and offline; it still
+// notices a router pulled out or plugged in within a second and a half. The
+// tick is run as its timer would run it, at the interval the window sets.
+TEST_F(EditTest, IdleWindowSleepsYetNoticesThePlug)
+{
+    // Runs the tick for `ms` of the clock; returns how many times it woke.
+    auto run = [&](std::uint32_t ms, const std::function<bool()>& until = {}) {
+        int wakeUps = 0;
+        const std::uint32_t start = clock.now();
+        while (clock.now() - start < ms && !(until && until())) {
+            form->Timer1Timer();
+            ++wakeUps;
+            clock.advance(static_cast<std::uint32_t>(form->Timer1->interval()));
+        }
+        return wakeUps;
+    };
+    auto lastLine = [&](const char* line) { return [&, line] { return logLines().back() == QString::fromUtf8(line); }; };
+
+    router.mode = SimRouter::Mode::Routes;
+    startWith(keysAndSynth());
+    run(500);
+    ASSERT_EQ(logLines().back(), QStringLiteral("QORV en modo rutas"));
+    EXPECT_LE(run(10000), 20) << "connected in routes mode";
+
+    router.unplug();
+    std::uint32_t at = clock.now();
+    run(5000, lastLine("QORV desconectado"));
+    EXPECT_LE(clock.now() - at, 1500u) << "pulled out";
+    EXPECT_LE(run(10000), 20) << "offline";
+
+    router.plugIn();
+    at = clock.now();
+    run(5000, lastLine("QORV en modo rutas"));
+    EXPECT_LE(clock.now() - at, 1500u) << "plugged in";
+    EXPECT_EQ(logLines().back(), QStringLiteral("QORV en modo rutas"));
+
+    // The bootloader, with nothing queued once its version is known.
+    router.mode = SimRouter::Mode::Update;
+    form->botonConectarClick();
+    EXPECT_EQ(form->Timer1->interval(), 1) << "the Version command is queued: the tick is fast at once";
+    run(500);
+    ASSERT_TRUE(logLines().join(QLatin1Char('\n')).contains(QStringLiteral("QORV en modo Actualización")));
+    EXPECT_LE(run(10000), 20) << "connected in update mode";
+}

@@ -72,8 +72,10 @@ public:
     void Espaol1Click();
     void English1Click();
     void Timer1Timer();
-    // With nothing to do the tick slows to this, so an idle window costs no CPU.
-    static constexpr int kIdleTickMilliseconds = 50;
+    // With nothing to do the tick slows to this, so an idle window lets the
+    // processor sleep: once a second it looks for a router plugged in or
+    // pulled out (Session::kPlugCheckInterval), and nothing else.
+    static constexpr int kIdleTickMilliseconds = 1000;
     void SGClick(const QModelIndex& index);
     void SGNClick(const QModelIndex& index);
 
