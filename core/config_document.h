@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <cstddef>
+#include <optional>
 #include <vector>
 
 // What an edit was, for the Edit menu: a text with the names it mentions.
@@ -14,13 +15,23 @@ struct EditDescription {
     QString second;
 };
 
+// What an edit changed in the image, as far as a view of it needs to know to
+// update only that.
+struct ImageChange {
+    enum class Kind {
+        Devices,  // the devices may differ: their table, and the matrix's size and names
+        Routes,   // the same devices; any routes may have been switched
+        Route,    // the same devices; `route` alone was switched
+    };
+    Kind kind = Kind::Devices;
+    Route route{Route::kRouter, Route::kRouter};
+};
+
 // Hears what changed in the configuration being edited.
 class DocumentListener {
 public:
     virtual ~DocumentListener() = default;
-    // The image changed. With `devicesChanged` false only routes did: the device
-    // table shows the same rows and need not be refilled.
-    virtual void imageChanged(bool devicesChanged) = 0;
+    virtual void imageChanged(const ImageChange& change) = 0;
     // The modified mark or the undo history changed, the image perhaps not.
     virtual void historyChanged() = 0;
 };
@@ -65,10 +76,11 @@ private:
         ConfigImage before;
         ConfigImage after;
         EditDescription what;
+        std::optional<Route> route;  // the one route the step switched, when that is all it did
     };
-    void record(const ConfigImage& before, EditDescription what);
-    void announce(const ConfigImage& before);
-    void show(const ConfigImage& image);
+    void record(const ConfigImage& before, EditDescription what, std::optional<Route> route = std::nullopt);
+    void announce(const ConfigImage& before, std::optional<Route> route);
+    void show(const ConfigImage& image, std::optional<Route> route);
 
     ConfigImage image_;
     ConfigImage stored_;

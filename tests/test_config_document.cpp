@@ -10,7 +10,14 @@
 namespace {
 // What the window would be told, in order.
 struct Heard final : DocumentListener {
-    void imageChanged(bool devicesChanged) override { changes.push_back(devicesChanged ? 'D' : 'R'); }
+    // D: the devices may differ; R: any routes; one route: r and its two ends.
+    void imageChanged(const ImageChange& change) override
+    {
+        if (change.kind == ImageChange::Kind::Route)
+            changes += "r" + std::to_string(change.route.source) + ">" + std::to_string(change.route.destination);
+        else
+            changes.push_back(change.kind == ImageChange::Kind::Devices ? 'D' : 'R');
+    }
     void historyChanged() override { changes.push_back('h'); }
     std::string changes;
 };
@@ -24,9 +31,10 @@ ConfigImage twoDevices()
 }
 } // namespace
 
-// A window refills only what an edit changed: a route between devices leaves
-// the device table alone; a removal, an undo of one, or a route of the router's
-// own ports (its masks live in the device entries) do not.
+// A window refills only what an edit changed: one route switched, by a click,
+// its undo or its redo, is that one route (also a route of the router's own
+// ports, whose masks live in the device entries); a removal and its undo may
+// change the devices; a whole image with the same devices, any routes.
 TEST(ConfigDocument, AnnouncesWhatEachEditChanged)
 {
     ConfigDocument document;
@@ -42,13 +50,19 @@ TEST(ConfigDocument, AnnouncesWhatEachEditChanged)
         std::string heard;
     };
     const std::vector<Case> cases = {
-        {"route between devices", [&] { document.toggle({0, 3}, {}); }, "Rh"},
-        {"route from the router's MIDI In", [&] { document.toggle({Route::kRouter, 2}, {}); }, "Dh"},
+        {"route between devices", [&] { document.toggle({0, 3}, {}); }, "r0>3h"},
+        {"route from the router's MIDI In", [&] { document.toggle({Route::kRouter, 2}, {}); }, "r-1>2h"},
         {"device removed", [&] { document.removeDevice(0, {}); }, "Dh"},
         {"undo of the removal", [&] { document.undo(); }, "Dh"},
-        {"undo of the router's route", [&] { document.undo(); }, "Dh"},
-        {"undo of the route between devices", [&] { document.undo(); }, "Rh"},
-        {"redo", [&] { document.redo(); }, "Rh"},
+        {"undo of the router's route", [&] { document.undo(); }, "r-1>2h"},
+        {"undo of the route between devices", [&] { document.undo(); }, "r0>3h"},
+        {"redo", [&] { document.redo(); }, "r0>3h"},
+        {"same devices, other routes", [&] {
+             ConfigImage other = document.image();
+             other.toggleMidiThru();
+             other.toggleRoute(1, 2, 0, 1);
+             document.replace(other, {});
+         }, "Rh"},
         {"same image again: nothing recorded", [&] { document.replace(document.image(), {}); }, ""},
     };
     for (const Case& c : cases) {

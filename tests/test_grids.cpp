@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QScrollBar>
+#include <QSignalSpy>
 
 #include <QTest>
 
@@ -302,4 +303,38 @@ TEST_F(FormTest, ColourThatCannotBeStoredStillLastsForThisRun)
     ASSERT_EQ(dialogs.errors.size(), 1u);
     EXPECT_TRUE(dialogs.errors[0].startsWith(QStringLiteral("Unable to write to ")));
     EXPECT_EQ(form->session().colors()[0], 0x332211u);
+}
+
+// A click on a route, its undo and its redo change that one cell: the matrix
+// says so of that cell alone, and the device table hears nothing.
+TEST_F(FormTest, ARouteSwitchedRepaintsItsOneCell)
+{
+    startWith(largestConfiguration());
+    form->show();
+    QApplication::setActiveWindow(form.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    const QModelIndex target = cell(form->SG, 4, 7);  // Device 1 In 2 → Device 1 Out 5
+    const bool wasOn = routeOn(*form, 4, 7);
+    QSignalSpy matrixChanged(&form->matrixModel(), &QAbstractItemModel::dataChanged);
+    QSignalSpy matrixReset(&form->matrixModel(), &QAbstractItemModel::modelReset);
+    QSignalSpy devicesChanged(&form->deviceModel(), &QAbstractItemModel::dataChanged);
+    QSignalSpy devicesReset(&form->deviceModel(), &QAbstractItemModel::modelReset);
+    form->SG->scrollTo(target);
+    const QRect place = form->SG->visualRect(target);
+
+    QTest::mouseClick(form->SG->viewport(), Qt::LeftButton, {}, place.center());
+    ASSERT_NE(routeOn(*form, 4, 7), wasOn);
+    QTest::keyClick(form.get(), Qt::Key_Z, Qt::ControlModifier);
+    ASSERT_EQ(routeOn(*form, 4, 7), wasOn);
+    QTest::keyClick(form.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_NE(routeOn(*form, 4, 7), wasOn);
+
+    ASSERT_EQ(matrixChanged.size(), 3);
+    for (const QList<QVariant>& signal : matrixChanged) {
+        EXPECT_EQ(signal[0].toModelIndex(), target);
+        EXPECT_EQ(signal[1].toModelIndex(), target);
+    }
+    EXPECT_EQ(matrixReset.size(), 0);
+    EXPECT_EQ(devicesChanged.size(), 0);
+    EXPECT_EQ(devicesReset.size(), 0);
 }

@@ -38,6 +38,19 @@ void RoutingMatrixModel::rebuild()
     });
 }
 
+void RoutingMatrixModel::switchRoute(const Route& route)
+{
+    const int side = layout_.ports() + 1;
+    if (route.source < Route::kRouter || route.source >= layout_.ports() || route.destination < Route::kRouter
+        || route.destination >= layout_.ports())
+        return;
+    const std::size_t at = static_cast<std::size_t>(route.source + 1) * static_cast<std::size_t>(side)
+        + static_cast<std::size_t>(route.destination + 1);
+    on_[at] = !on_[at];
+    const QModelIndex cell = index(MatrixLayout::lineOf(route.source), MatrixLayout::lineOf(route.destination));
+    emit dataChanged(cell, cell);
+}
+
 void RoutingMatrixModel::repaintAll()
 {
     if (layout_.size() > 0)

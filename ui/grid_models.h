@@ -60,6 +60,8 @@ public:
 
     // Reads the image again. A matrix whose size does not change keeps its current cell.
     void rebuild();
+    // The image switched this one route: its cell alone changes.
+    void switchRoute(const Route& route);
     void repaintAll();
 
     const MatrixLayout& layout() const { return layout_; }

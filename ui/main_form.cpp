@@ -535,12 +535,21 @@ void TMainForm::refreshEditMenu()
     Rehacer1->setEnabled(canRedo);
 }
 
-void TMainForm::imageChanged(bool devicesChanged)
+// Only what changed is refilled: the same devices keep both grids' size and
+// names, and one route switched repaints its one cell.
+void TMainForm::imageChanged(const ImageChange& change)
 {
-    if (devicesChanged)
+    switch (change.kind) {
+    case ImageChange::Kind::Devices:
         RebuildGrids();
-    else
-        rebuildMatrix();
+        break;
+    case ImageChange::Kind::Routes:
+        matrixModel_->rebuild();
+        break;
+    case ImageChange::Kind::Route:
+        matrixModel_->switchRoute(change.route);
+        break;
+    }
 }
 
 void TMainForm::historyChanged()

@@ -133,7 +133,7 @@ private:
     void buildEditMenu();
     void refreshEditMenu();
     // DocumentListener: only what changed is refilled.
-    void imageChanged(bool devicesChanged) override;
+    void imageChanged(const ImageChange& change) override;
     void historyChanged() override;
     void setCaptions(UiLanguage language);
     void rebuildDeviceTable();

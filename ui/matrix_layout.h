@@ -21,6 +21,8 @@ public:
 
     // The global port, or Route::kRouter, that a row or column beyond the headers stands for.
     static int endpointAt(int line) { return line == kRouterLine ? Route::kRouter : line - kFirstPortLine; }
+    // The row (of a source) or column (of a destination) of a global port or Route::kRouter.
+    static int lineOf(int endpoint) { return endpoint == Route::kRouter ? kRouterLine : endpoint + kFirstPortLine; }
 
     // The route a body cell stands for; none for a header cell or outside the grid.
     std::optional<Route> routeAt(int row, int column) const
