@@ -156,6 +156,31 @@ check "send: the router holds the file sent" send_exact
 router_start --mode routes --reply-delay-ms 20
 check "receive from a slow router (20 ms a reply): still exact" receive_exact
 
+router_start --mode routes
+routed() {  # an edit of what the router holds: received, edited and sent, each proven
+    cp "$home/got.qorv" "$home/expected.qorv"
+    expect 0 "" as_user qorvctl route "$home/expected.qorv" on "Keys In 2" "Drum Machine Out 1" || return 1
+    expect 0 "+ route Keys In 2 -> Drum Machine Out 1" \
+        as_user qorvctl route --to-router on "Keys In 2" "Drum Machine Out 1" || return 1
+    router_stop
+    same_file "$work/router.qorv" "$home/expected.qorv"
+}
+check "route --to-router: the router holds the configuration edited by name" routed
+
+router_start --mode routes
+streamed() {  # receive - writes the bytes alone to standard output
+    expect 0 "" as_user sh -c 'qorvctl receive - >"$HOME/stream.qorv"' || return 1
+    router_stop
+    same_file "$home/stream.qorv" "$work/router.qorv"
+}
+check "receive -: the router's configuration on standard output" streamed
+
+router_start --mode routes --wrong-ack
+wrong_acks() {
+    expect 6 "acknowledged offset 0x0040 for the block at 0x0000" as_user qorvctl send "$home/got.qorv"
+}
+check "a router whose acknowledgements name other offsets: the send fails and says so" wrong_acks
+
 router_start --mode routes --unplug-after 10 --replug-after-ms 1500
 unplugged() {
     rm -f "$home/cut.qorv"
