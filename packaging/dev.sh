@@ -107,6 +107,7 @@ case "$cmd" in
         build-bench/bench/qorv-bench-firmware
         build-bench/bench/qorv-bench-exchange
         bash packaging/idle-cpu.sh build-bench/qorv-config 10 routes
+        bash packaging/idle-cpu.sh build-bench/qorv-config 10 update
         bash packaging/idle-cpu.sh build-bench/qorv-config 10 none ;;
     fuzz)
         install_missing "${base[@]}" clang
