@@ -225,9 +225,9 @@ ConfigExchange::Outcome ConfigExchange::readPass(std::uint8_t* into, std::size_t
         return linkFailed_ ? Outcome::LinkLost : Outcome::Done;
     };
     while (offset < kImageSize) {
-        // Each request starts inside what the last reply brought; a router that
-        // sends fewer bytes than that gets no overlap.
-        const std::size_t shared = std::min({overlap, offset, lastTaken_ > 0 ? lastTaken_ - 1 : 0});
+        // Each request starts inside what the last reply brought, never more than
+        // half of it back: a router that sends few bytes a reply still gets on.
+        const std::size_t shared = std::min({overlap, offset, lastTaken_ / 2});
         const std::size_t asked = offset - shared;
         const auto length = static_cast<std::uint8_t>(ConfigRequest::encodeHeader(request_.data(), ConfigRequest::kRead, asked));
         if (!request(length))
