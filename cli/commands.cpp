@@ -331,6 +331,17 @@ int exchangeError(Session& session, Session::ExchangeOutcome outcome, bool sendi
     }
 }
 
+// The router's configuration into `image`, or `image` into the router, with
+// a progress bar on the terminal.
+Session::ExchangeOutcome transfer(Session& session, ConfigImage& image, bool sending, const RouterAccess& access)
+{
+    Progress progress(access, sending ? QStringLiteral("send") : QStringLiteral("receive"), kImageSize);
+    const Session::ExchangeProgress shown = [&](const Session::ExchangeStep& step) { progress.update(step); };
+    const Session::ExchangeOutcome outcome = sending ? session.writeRouterImage(image, shown) : session.readRouterImage(image, shown);
+    progress.finish();
+    return outcome;
+}
+
 bool isStandardStream(const QString& path)
 {
     return path == QLatin1String("-");
@@ -342,10 +353,7 @@ int receive(const QString& path, const RouterAccess& access)
     if (const int error = modeError(probe(c.session, c.view, access), RouterMode::Routes, access))
         return error;
     ConfigImage image;
-    Progress progress(access, QStringLiteral("receive"), kImageSize);
-    const Session::ExchangeOutcome outcome
-        = c.session.readRouterImage(image, [&](const Session::ExchangeStep& step) { progress.update(step); });
-    progress.finish();
+    const Session::ExchangeOutcome outcome = transfer(c.session, image, false, access);
     if (outcome != Session::ExchangeOutcome::Done)
         return exchangeError(c.session, outcome, false, access);
     if (isStandardStream(path)) {
@@ -406,10 +414,7 @@ int send(const QString& path, const RouterAccess& access)
     Connection c(access);
     if (const int error = modeError(probe(c.session, c.view, access), RouterMode::Routes, access))
         return error;
-    Progress progress(access, QStringLiteral("send"), kImageSize);
-    const Session::ExchangeOutcome outcome
-        = c.session.writeRouterImage(image, [&](const Session::ExchangeStep& step) { progress.update(step); });
-    progress.finish();
+    const Session::ExchangeOutcome outcome = transfer(c.session, image, true, access);
     if (outcome != Session::ExchangeOutcome::Done)
         return exchangeError(c.session, outcome, true, access);
     print(access.out, QStringLiteral("Configuration sent, and read back the same\n"));
@@ -538,10 +543,7 @@ int editConfiguration(const EditTarget& target, const RouterAccess& access,
         c = std::make_unique<Connection>(access);
         if (const int error = modeError(probe(c->session, c->view, access), RouterMode::Routes, access))
             return error;
-        Progress progress(access, QStringLiteral("receive"), kImageSize);
-        const Session::ExchangeOutcome outcome
-            = c->session.readRouterImage(before, [&](const Session::ExchangeStep& step) { progress.update(step); });
-        progress.finish();
+        const Session::ExchangeOutcome outcome = transfer(c->session, before, false, access);
         if (outcome != Session::ExchangeOutcome::Done)
             return exchangeError(c->session, outcome, false, access);
     } else if (!readConfiguration(target.path, before, access.err, " Nothing was changed.")) {
@@ -560,16 +562,13 @@ int editConfiguration(const EditTarget& target, const RouterAccess& access,
     case ConfigEdit::Result::Done:
         break;
     }
-    const ConfigImage& after = document.image();
+    ConfigImage after = document.image();
     if (after == before) {
         print(access.out, QStringLiteral("Nothing to change.\n"));
         return kExitOk;
     }
     if (target.router) {
-        Progress progress(access, QStringLiteral("send"), kImageSize);
-        const Session::ExchangeOutcome outcome
-            = c->session.writeRouterImage(after, [&](const Session::ExchangeStep& step) { progress.update(step); });
-        progress.finish();
+        const Session::ExchangeOutcome outcome = transfer(c->session, after, true, access);
         if (outcome != Session::ExchangeOutcome::Done)
             return exchangeError(c->session, outcome, true, access);
     } else {
