@@ -123,7 +123,7 @@ public:
 
     std::array<std::uint8_t, kImageSize> image{};
     std::vector<std::array<std::uint8_t, kImageSize>> held;  // every image the router held, in turn
-    long reads = 0;
+    long long reads = 0;  // a 64-bit count on every platform: the bound above needs it
 
 private:
     // Past the end of the script the router is prompt and plain (latency 0, manner 6).
@@ -172,9 +172,9 @@ private:
 // is dropped before a request and the settling after a reply. A receive makes
 // at most kMaxImageReads passes; a send writes and reads back at most
 // kMaxSendChecks times, each read-back at most kMaxImageReads passes.
-constexpr long kPassBound = 4096L * 5 * (ConfigExchange::kWaitReads + ConfigExchange::kLateReplyLimit + 8)
-    + 4096L * (3 * ConfigExchange::kDiscardLimit + 8);
-constexpr long kReadBound
+constexpr long long kPassBound = 4096LL * 5 * (ConfigExchange::kWaitReads + ConfigExchange::kLateReplyLimit + 8)
+    + 4096LL * (3 * ConfigExchange::kDiscardLimit + 8);
+constexpr long long kReadBound
     = (ConfigExchange::kMaxImageReads + ConfigExchange::kMaxSendChecks * (1 + ConfigExchange::kMaxImageReads)) * kPassBound;
 } // namespace
 
