@@ -158,7 +158,7 @@ check "receive from a slow router (20 ms a reply): still exact" receive_exact
 
 router_start --mode routes
 routed() {  # an edit of what the router holds: received, edited and sent, each proven
-    cp "$home/got.qorv" "$home/expected.qorv"
+    as_user cp "$home/got.qorv" "$home/expected.qorv" || return 1
     expect 0 "" as_user qorvctl route "$home/expected.qorv" on "Keys In 2" "Drum Machine Out 1" || return 1
     expect 0 "+ route Keys In 2 -> Drum Machine Out 1" \
         as_user qorvctl route --to-router on "Keys In 2" "Drum Machine Out 1" || return 1
