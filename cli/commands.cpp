@@ -33,6 +33,15 @@ void print(std::FILE* stream, const QString& text)
     std::fflush(stream);
 }
 
+// JSON is UTF-8 whatever the terminal's code page (on Windows the local 8-bit
+// encoding is not): written as its bytes.
+void printJson(std::FILE* stream, const QJsonObject& object)
+{
+    const QByteArray json = QJsonDocument(object).toJson(QJsonDocument::Indented);
+    std::fwrite(json.constData(), 1, static_cast<std::size_t>(json.size()), stream);
+    std::fflush(stream);
+}
+
 // The one reader of configuration files, strict here: a configuration is
 // exactly kImageSize bytes, and anything else is refused rather than shown
 // half made up. False (with the reason on `err`) when refused.
@@ -224,7 +233,7 @@ int show(const QString& path, bool json, std::FILE* out, std::FILE* err)
     if (!readConfiguration(path, image, err))
         return kExitFile;
     if (json)
-        print(out, QString::fromUtf8(QJsonDocument(ConfigText::toJson(image)).toJson(QJsonDocument::Indented)));
+        printJson(out, ConfigText::toJson(image));
     else
         print(out, ConfigText::show(image));
     return kExitOk;
@@ -258,16 +267,15 @@ int hexInfo(const QString& path, bool json, std::FILE* out, std::FILE* err)
     for (std::uint8_t byte : encodeVerifyPayload(range))
         payload << QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')).toUpper();
     if (json) {
-        print(out, QString::fromUtf8(QJsonDocument(QJsonObject{
-                                                       {QStringLiteral("file"), path},
-                                                       {QStringLiteral("records"), static_cast<qint64>(check.records)},
-                                                       {QStringLiteral("start"), static_cast<qint64>(range.start)},
-                                                       {QStringLiteral("length"), static_cast<qint64>(range.length)},
-                                                       {QStringLiteral("crc"), range.crc},
-                                                       {QStringLiteral("unverifiedBytes"), static_cast<qint64>(range.outsideBytes)},
-                                                       {QStringLiteral("verifyPayload"), payload.join(QLatin1Char(' '))},
-                                                   })
-                                         .toJson(QJsonDocument::Indented)));
+        printJson(out, QJsonObject{
+                           {QStringLiteral("file"), path},
+                           {QStringLiteral("records"), static_cast<qint64>(check.records)},
+                           {QStringLiteral("start"), static_cast<qint64>(range.start)},
+                           {QStringLiteral("length"), static_cast<qint64>(range.length)},
+                           {QStringLiteral("crc"), range.crc},
+                           {QStringLiteral("unverifiedBytes"), static_cast<qint64>(range.outsideBytes)},
+                           {QStringLiteral("verifyPayload"), payload.join(QLatin1Char(' '))},
+                       });
         return kExitOk;
     }
     print(out, QStringLiteral("file:           %1\n"
