@@ -1,3 +1,4 @@
+#include "app/quit_when_shown.h"
 #include "app/router_choice.h"
 #include "core/work_folder.h"
 #include "link/clock.h"
@@ -41,6 +42,7 @@ int main(int argc, char** argv)
 
         TMainForm MainForm(options);
         MainForm.show();
+        QuitWhenShown::watch(MainForm);
         return app.exec();
     } catch (const std::exception& error) {
         QMessageBox::critical(nullptr, QString(), QString::fromLocal8Bit(error.what()));

@@ -5,7 +5,8 @@
 #   test      builds and runs every test
 #   sanitize  runs every test built with AddressSanitizer and UndefinedBehaviorSanitizer
 #   package   builds the Debian package and checks it (lintian, desktop entry, AppStream)
-#   bench     runs the benchmarks and measures the idle window's CPU use
+#   bench     runs the benchmarks, measures the idle window's CPU use and wake-ups, and its
+#             start-up time and memory next to a blank Qt window
 #   fuzz [SECONDS]  builds the libFuzzer targets with clang and runs each for SECONDS (60)
 #   hid-test  runs the shipped programs in a Debian 12 guest under QEMU against the
 #             simulated router made a kernel HID device (hidapi, hidraw, udev)
@@ -101,14 +102,15 @@ case "$cmd" in
         (cd build && cpack -G DEB >/dev/null)
         check_package ;;
     bench)
-        install_missing "${base[@]}" libbenchmark-dev
+        install_missing "${base[@]}" libbenchmark-dev time xvfb xauth
         build build-bench -DQORV_BENCHMARKS=ON -DQORV_TESTS=OFF
         QT_QPA_PLATFORM=offscreen build-bench/bench/qorv-bench-grids
         build-bench/bench/qorv-bench-firmware
         build-bench/bench/qorv-bench-exchange
         bash packaging/idle-cpu.sh build-bench/qorv-config 10 routes
         bash packaging/idle-cpu.sh build-bench/qorv-config 10 update
-        bash packaging/idle-cpu.sh build-bench/qorv-config 10 none ;;
+        bash packaging/idle-cpu.sh build-bench/qorv-config 10 none
+        bash packaging/start-footprint.sh build-bench/qorv-config 9 ;;
     fuzz)
         install_missing "${base[@]}" clang
         seconds=${2:-60}
