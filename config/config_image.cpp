@@ -144,22 +144,66 @@ bool ConfigImage::toggleRoute(int s, int j, int t, int k)
     const int slots = static_cast<int>(kDeviceSlots);
     if (s < 0 || s >= slots || t < 0 || t >= slots || j < 0 || j >= kMaxPorts || k < 0 || k >= kMaxPorts)
         return false;
-    for (int i = 0; i < static_cast<int>(kRouteSlots); ++i) {
-        std::uint8_t* entry = routeSlot(i);
-        if (entry[RouteField::kSource] == s && entry[RouteField::kDestination] == t) {
-            entry[kMaskOffset + j] ^= static_cast<std::uint8_t>(1u << k);
-            return true;
+    const auto bit = static_cast<std::uint8_t>(1u << k);
+    const int entries = routeEntryCount();
+    // A table from elsewhere may name the same pair of devices more than once:
+    // a route on in any of its entries reads as on, so switching it off clears
+    // it in all of them; switching it on sets it in the first.
+    int first = -1;
+    bool on = false;
+    for (int i = 0; i < entries; ++i) {
+        const std::uint8_t* entry = routeSlot(i);
+        if (entry[RouteField::kSource] != s || entry[RouteField::kDestination] != t)
+            continue;
+        if (first < 0)
+            first = i;
+        on = on || (entry[kMaskOffset + j] & bit) != 0;
+    }
+    if (on) {
+        for (int i = first; i < entries; ++i) {
+            std::uint8_t* entry = routeSlot(i);
+            if (entry[RouteField::kSource] == s && entry[RouteField::kDestination] == t)
+                entry[kMaskOffset + j] &= static_cast<std::uint8_t>(~bit);
         }
-        if (entry[RouteField::kSource] == kRouteTerminator) {
-            entry[RouteField::kSource] = static_cast<std::uint8_t>(s);
-            entry[RouteField::kDestination] = static_cast<std::uint8_t>(t);
-            std::memset(entry + kMaskOffset, 0, kMaxPorts);
-            entry[kMaskOffset + j] ^= static_cast<std::uint8_t>(1u << k);
-            // The slot behind normally already reads as a terminator; make sure it does.
-            if (i + 1 < static_cast<int>(kRouteSlots))
-                routeSlot(i + 1)[RouteField::kSource] = kRouteTerminator;
+        return true;
+    }
+    if (first >= 0) {
+        routeSlot(first)[kMaskOffset + j] |= bit;
+        return true;
+    }
+    if (entries == static_cast<int>(kRouteSlots))
+        return false;
+    std::uint8_t* entry = routeSlot(entries);
+    entry[RouteField::kSource] = static_cast<std::uint8_t>(s);
+    entry[RouteField::kDestination] = static_cast<std::uint8_t>(t);
+    std::memset(entry + kMaskOffset, 0, kMaxPorts);
+    entry[kMaskOffset + j] = bit;
+    // The slot behind normally already reads as a terminator; make sure it does.
+    if (entries + 1 < static_cast<int>(kRouteSlots))
+        routeSlot(entries + 1)[RouteField::kSource] = kRouteTerminator;
+    return true;
+}
+
+bool ConfigImage::routeOn(const Route& route) const
+{
+    const bool fromRouter = route.source == Route::kRouter;
+    const bool toRouter = route.destination == Route::kRouter;
+    if (fromRouter && toRouter)
+        return !midiThruOff();
+    const PortRef from = fromRouter ? PortRef{} : portOwner(route.source);
+    const PortRef to = toRouter ? PortRef{} : portOwner(route.destination);
+    if ((!fromRouter && from.device < 0) || (!toRouter && to.device < 0))
+        return false;
+    if (fromRouter)
+        return (deviceSlot(to.device)[DeviceField::kMidiInMask] >> to.port & 1) != 0;
+    if (toRouter)
+        return (deviceSlot(from.device)[DeviceField::kMidiOutMask] >> from.port & 1) != 0;
+    const int entries = routeEntryCount();
+    for (int i = 0; i < entries; ++i) {
+        const std::uint8_t* entry = routeSlot(i);
+        if (entry[RouteField::kSource] == from.device && entry[RouteField::kDestination] == to.device
+            && (entry[kMaskOffset + from.port] >> to.port & 1) != 0)
             return true;
-        }
     }
     return false;
 }

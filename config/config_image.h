@@ -82,12 +82,15 @@ public:
     PortRef portOwner(int g) const;
     void forEachRoute(const std::function<void(const Route&)>& visitor) const;
     bool midiThruOff() const { return bytes_[kFlagsOffset] & kMidiThruOffBit; }
+    // Whether one route is on, as forEachRoute would list it.
+    bool routeOn(const Route& route) const;
 
     // Switches one route of any kind: MIDI thru, from the router's MIDI In, to its
     // MIDI Out, or between two ports. False when nothing changed: a port that does
     // not exist, or a new entry needed while all 300 slots are in use.
     bool toggle(const Route& route);
     // False (and nothing changed) when a new entry is needed and all 300 slots are in use.
+    // A route on in several entries of the same pair goes off in all of them.
     bool toggleRoute(int s, int j, int t, int k);
     void toggleToMidiOut(int d, int j);
     void toggleFromMidiIn(int d, int k);

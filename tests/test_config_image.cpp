@@ -8,6 +8,7 @@
 #include <cstring>
 #include <set>
 #include <utility>
+#include <vector>
 
 namespace {
 using RouteSet = std::set<std::pair<int, int>>;
@@ -227,4 +228,55 @@ TEST(ConfigImage, PortNamesNameTheDeviceOrItsSlot)
     };
     for (const Case& c : cases)
         EXPECT_EQ(portName(image, c.port, c.source), QString::fromUtf8(c.name)) << c.port;
+}
+
+// A table from elsewhere may name the same pair of devices twice, both with a
+// route on: switching it off must leave it off as every reader sees it, and on
+// again sets it once.
+TEST(ConfigImage, RouteOnInTwoEntriesOfAPairGoesOffInBoth)
+{
+    ConfigImage image = twoZeroThree();
+    const std::uint8_t twice[] = {0, 2, 0x04, 0, 0, 0, 0, 0, 0, 0};  // device 0 port 1 -> device 2 port 3
+    std::memcpy(image.routeSlot(0), twice, sizeof twice);
+    std::memcpy(image.routeSlot(1), twice, sizeof twice);
+    const Route route{image.globalPort(0, 0), image.globalPort(2, 2)};
+    ASSERT_TRUE(routes(image).count({route.source, route.destination}));
+    ASSERT_TRUE(image.routeOn(route));
+
+    ASSERT_TRUE(image.toggle(route));
+    EXPECT_FALSE(routes(image).count({route.source, route.destination}));
+    EXPECT_FALSE(image.routeOn(route));
+    EXPECT_EQ(image.routeSlot(0)[2], 0);
+    EXPECT_EQ(image.routeSlot(1)[2], 0);
+
+    ASSERT_TRUE(image.toggle(route));
+    EXPECT_TRUE(routes(image).count({route.source, route.destination}));
+    EXPECT_EQ(image.routeSlot(0)[2], 0x04) << "set in the first entry";
+    EXPECT_EQ(image.routeSlot(1)[2], 0);
+}
+
+// routeOn answers as forEachRoute lists, for every cell of images of any bytes.
+TEST(ConfigImage, RouteOnAgreesWithTheRoutesListed)
+{
+    std::uint32_t state = 7;
+    auto next = [&] {
+        state = state * 1103515245u + 12345u;
+        return static_cast<std::uint8_t>(state >> 16);
+    };
+    std::vector<ConfigImage> images = {sampleConfiguration(), largestConfiguration(), twoZeroThree()};
+    for (int n = 0; n < 40; ++n) {
+        ConfigImage image = n % 2 ? sampleConfiguration() : ConfigImage{};
+        for (int i = 0; i < (n % 2 ? 60 : static_cast<int>(kImageSize)); ++i)
+            image.rawBytes()[n % 2 ? (next() << 8 | next()) % kImageSize : i] = next();
+        images.push_back(image);
+    }
+    for (std::size_t n = 0; n < images.size(); ++n) {
+        SCOPED_TRACE(n);
+        const ConfigImage& image = images[n];
+        const RouteSet listed = routes(image);
+        const int ports = image.totalPorts();
+        for (int s = Route::kRouter; s < ports; ++s)
+            for (int t = Route::kRouter; t < ports; ++t)
+                ASSERT_EQ(image.routeOn({s, t}), listed.count({s, t}) == 1) << s << " -> " << t;
+    }
 }

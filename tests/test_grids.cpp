@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include <array>
+#include <cstring>
 
 namespace {
 ConfigImage twoAndThree()
@@ -337,4 +338,31 @@ TEST_F(FormTest, ARouteSwitchedRepaintsItsOneCell)
     EXPECT_EQ(matrixReset.size(), 0);
     EXPECT_EQ(devicesChanged.size(), 0);
     EXPECT_EQ(devicesReset.size(), 0);
+}
+
+// A configuration from elsewhere names the same pair of devices twice, the
+// route on in both: a click switches it off as the matrix shows it and as the
+// image holds it, and a second click on again.
+TEST_F(FormTest, ARouteNamedTwiceInTheTableGoesOffWithOneClick)
+{
+    ConfigImage image = keysAndSynth();  // Keys In 1 -> Synth Out 1, in one entry
+    std::memcpy(image.routeSlot(1), image.routeSlot(0), kRouteEntrySize);
+    startWith(image);
+    form->show();
+    QApplication::setActiveWindow(form.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    const int row = MatrixLayout::lineOf(0), column = MatrixLayout::lineOf(2);  // Keys In 1, Synth Out 1
+    ASSERT_TRUE(routeOn(*form, row, column));
+    const QRect place = form->SG->visualRect(cell(form->SG, row, column));
+
+    QTest::mouseClick(form->SG->viewport(), Qt::LeftButton, {}, place.center());
+    EXPECT_FALSE(routeOn(*form, row, column));
+    EXPECT_FALSE(form->session().image().routeOn({0, 2}));
+    bool listed = false;
+    form->session().image().forEachRoute([&](const Route& r) { listed = listed || (r.source == 0 && r.destination == 2); });
+    EXPECT_FALSE(listed) << "the route is off in the image, not only on screen";
+
+    QTest::mouseClick(form->SG->viewport(), Qt::LeftButton, {}, place.center());
+    EXPECT_TRUE(routeOn(*form, row, column));
+    EXPECT_TRUE(form->session().image().routeOn({0, 2}));
 }

@@ -46,7 +46,7 @@ void RoutingMatrixModel::switchRoute(const Route& route)
         return;
     const std::size_t at = static_cast<std::size_t>(route.source + 1) * static_cast<std::size_t>(side)
         + static_cast<std::size_t>(route.destination + 1);
-    on_[at] = !on_[at];
+    on_[at] = image_.routeOn(route);
     const QModelIndex cell = index(MatrixLayout::lineOf(route.source), MatrixLayout::lineOf(route.destination));
     emit dataChanged(cell, cell);
 }
