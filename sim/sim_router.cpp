@@ -36,11 +36,19 @@ std::unique_ptr<HidPort> SimBackend::open(std::uint16_t vendorId, std::uint16_t 
     return std::make_unique<SimPort>(router_);
 }
 
-void SimRouter::pushReport(const std::vector<std::uint8_t>& data, int delayReads)
+namespace {
+// An input report as the router sends it: always its 64 data bytes.
+std::vector<std::uint8_t> wholeReport(const std::vector<std::uint8_t>& data)
 {
     std::vector<std::uint8_t> report(kReportDataSize, 0);
     std::copy_n(data.begin(), std::min(data.size(), report.size()), report.begin());
-    queue(std::move(report), delayReads);
+    return report;
+}
+} // namespace
+
+void SimRouter::pushReport(const std::vector<std::uint8_t>& data, int delayReads)
+{
+    queue(wholeReport(data), delayReads);
 }
 
 void SimRouter::queue(std::vector<std::uint8_t> report, int delayReads)
@@ -156,12 +164,12 @@ void SimRouter::routesReply(std::vector<std::uint8_t> reply)
         return;
     if (index == faults.strayCopyOf) {
         if (clock) {
-            Pending copy{reply, 0};
+            Pending copy{wholeReport(reply), 0};
             copy.timed = true;
             copy.readyAt = clock->now() + faults.replyDelayMs + faults.strayLagMs;
             insertTimed(std::move(copy));
         } else {
-            queue(reply, faults.replyDelayReads);
+            pushReport(reply, faults.replyDelayReads);
         }
     }
     pushReport(reply, faults.replyDelayReads);
