@@ -115,8 +115,13 @@ TEST_F(ExchangeTest, FailureCountingOfBothDirections)
         router.written.clear();
         router.faults.answersLeft = c.answers;
         router.faults.ackOffBy = c.ackOffBy;
+        image.fill(0xEE);
         const bool done = c.receive ? exchange.receiveImage(image.data()) : exchange.sendImage(image.data());
         EXPECT_FALSE(done);
+        if (c.receive) {
+            EXPECT_TRUE(std::all_of(image.begin(), image.end(), [](std::uint8_t b) { return b == 0xEE; }))
+                << "a receive that gave up leaves the image as it was";
+        }
         EXPECT_EQ(router.written.size(), c.requests);
         EXPECT_EQ(exchange.outcome(), c.outcome);
         EXPECT_EQ(exchange.failure().bytesMoved, c.bytesMoved);

@@ -305,7 +305,7 @@ TEST_F(EditTest, IdleWindowSleepsYetNoticesThePlug)
 
     // The bootloader, with nothing queued once its version is known.
     router.mode = SimRouter::Mode::Update;
-    form->botonConectarClick();
+    QTest::mouseClick(form->botonConectar, Qt::LeftButton);
     EXPECT_EQ(form->Timer1->interval(), 1) << "the Version command is queued: the tick is fast at once";
     run(500);
     ASSERT_TRUE(logLines().join(QLatin1Char('\n')).contains(QStringLiteral("QORV en modo Actualización")));
