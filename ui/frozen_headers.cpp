@@ -10,21 +10,28 @@
 #include <QScrollBar>
 
 FrozenHeaders::FrozenHeaders(QTableView* grid, QAbstractItemDelegate* delegate)
-    : QObject(grid), grid_(grid), left_(makeOverlay(delegate)), top_(makeOverlay(delegate)), corner_(makeOverlay(delegate))
+    : QObject(grid), grid_(grid), delegate_(delegate)
 {
-    connect(grid_->verticalScrollBar(), &QScrollBar::valueChanged, left_->verticalScrollBar(), &QScrollBar::setValue);
-    connect(grid_->horizontalScrollBar(), &QScrollBar::valueChanged, top_->horizontalScrollBar(), &QScrollBar::setValue);
     connect(grid_->verticalScrollBar(), &QScrollBar::rangeChanged, this, &FrozenHeaders::refresh);
     connect(grid_->horizontalScrollBar(), &QScrollBar::rangeChanged, this, &FrozenHeaders::refresh);
     grid_->installEventFilter(this);
     refresh();
 }
 
-QTableView* FrozenHeaders::makeOverlay(QAbstractItemDelegate* delegate)
+void FrozenHeaders::makeOverlays()
+{
+    left_ = makeOverlay();
+    top_ = makeOverlay();
+    corner_ = makeOverlay();
+    connect(grid_->verticalScrollBar(), &QScrollBar::valueChanged, left_->verticalScrollBar(), &QScrollBar::setValue);
+    connect(grid_->horizontalScrollBar(), &QScrollBar::valueChanged, top_->horizontalScrollBar(), &QScrollBar::setValue);
+}
+
+QTableView* FrozenHeaders::makeOverlay()
 {
     auto* view = new GridView(grid_);
     view->setModel(grid_->model());
-    view->setItemDelegate(delegate);
+    view->setItemDelegate(delegate_);
     view->horizontalHeader()->hide();
     view->verticalHeader()->hide();
     view->horizontalHeader()->setMinimumSectionSize(1);
@@ -47,6 +54,14 @@ void FrozenHeaders::refresh()
 {
     const bool across = grid_->horizontalScrollBar()->maximum() > 0;
     const bool down = grid_->verticalScrollBar()->maximum() > 0;
+    if (!left_) {
+        // A grid whose whole content fits inside it never scrolls, whatever its
+        // scroll bars say while it is being laid out.
+        const QRect inside = grid_->contentsRect();
+        if (grid_->horizontalHeader()->length() <= inside.width() && grid_->verticalHeader()->length() <= inside.height())
+            return;
+        makeOverlays();
+    }
     const QRect area = grid_->viewport()->geometry();
     const int width = grid_->columnWidth(MatrixLayout::kNameLine) + grid_->columnWidth(MatrixLayout::kPortLine);
     const int height = grid_->rowHeight(MatrixLayout::kNameLine) + grid_->rowHeight(MatrixLayout::kPortLine);
