@@ -149,6 +149,18 @@ TEST_F(FormTest, MatrixPaintsMarksColoursAndHeaderCells)
     EXPECT_EQ(pixel(sg, shot, 0, 2, {150, 25}), QColor(Qt::black)) << "the router's own MIDI In";
     EXPECT_EQ(pixel(sg, shot, 0, 0, {0, 0}), QColor(Qt::black)) << "the logo's ground";
     EXPECT_EQ(pixel(sg, shot, 1, 1), QColor(0x3B, 0x3B, 0x3B));
+    // On that ground, the logo's white lettering and red waves (a picture the
+    // program carries: were it missing, the corner would be all black).
+    int white = 0, red = 0;
+    for (int y = 0; y < 154; ++y) {
+        for (int x = 0; x < 155; ++x) {
+            const QColor c = shot.pixelColor(x, y);
+            white += c.red() > 240 && c.green() > 240 && c.blue() > 240;
+            red += c.red() > 180 && c.green() < 80 && c.blue() < 80;
+        }
+    }
+    EXPECT_GT(white, 600);
+    EXPECT_GT(red, 1000);
 }
 
 TEST_F(FormTest, DeviceTableRows)

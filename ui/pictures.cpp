@@ -2,7 +2,10 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QResource>
 #include <QtMath>
+
+#include <cstring>
 
 namespace Pictures {
 
@@ -29,38 +32,19 @@ QImage routeMark()
 
 QImage logo()
 {
-    QImage image(152, 152, QImage::Format_RGB32);
-    image.fill(Qt::black);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    // Three wavy lines, like a MIDI stream passing through.
-    for (int line = 0; line < 3; ++line) {
-        QPainterPath wave;
-        const double y0 = 98 + line * 14;
-        wave.moveTo(10, y0);
-        for (int x = 10; x <= 142; x += 2)
-            wave.lineTo(x, y0 + 5 * qSin((x + line * 12) / 11.0));
-        p.setPen(QPen(QColor(0xE0, 0x20, 0x20), 2.5));
-        p.drawPath(wave);
+    // A picture, not drawn in code: drawing its lettering and waves at every
+    // start cost as much time as building the rest of the window.
+    constexpr int kSide = 152;
+    static const QByteArray kHeader = QByteArrayLiteral("P6\n152 152\n255\n");
+    const QByteArray stored = QResource(QStringLiteral(":/pictures/logo.ppm")).uncompressedData();
+    QImage image(kSide, kSide, QImage::Format_RGB888);
+    if (!stored.startsWith(kHeader) || stored.size() != kHeader.size() + kSide * kSide * 3) {
+        image.fill(Qt::black);
+        return image.convertToFormat(QImage::Format_RGB32);
     }
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(38);
-    font.setBold(true);
-    QPainterPath letters;
-    letters.addText(18, 62, font, QStringLiteral("QORV"));
-    p.setPen(QPen(QColor(0xD0, 0x10, 0x10), 3));
-    p.setBrush(Qt::NoBrush);
-    p.drawPath(letters);
-    p.setPen(Qt::NoPen);
-    p.setBrush(Qt::white);
-    p.drawPath(letters);
-    QFont small(QStringLiteral("Tahoma"));
-    small.setPixelSize(13);
-    small.setBold(true);
-    p.setFont(small);
-    p.setPen(Qt::white);
-    p.drawText(QRect(0, 68, 152, 18), Qt::AlignHCenter, QStringLiteral("MIDI ROUTER"));
-    return image;
+    for (int y = 0; y < kSide; ++y)
+        std::memcpy(image.scanLine(y), stored.constData() + kHeader.size() + y * kSide * 3, kSide * 3);
+    return image.convertToFormat(QImage::Format_RGB32);
 }
 
 QImage wastebasket()
