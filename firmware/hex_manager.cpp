@@ -25,7 +25,13 @@ int hexValue(char c)
 }
 } // namespace
 
-CHexManager::CHexManager() : flash_(kFlashImageSize, 0xFF), programmed_(kFlashImageSize, false) {}
+CHexManager::CHexManager() = default;
+
+const std::uint8_t* CHexManager::flashImage() const
+{
+    static const std::vector<std::uint8_t> erased(kFlashImageSize, 0xFF);
+    return flash_.empty() ? erased.data() : flash_.data();
+}
 
 // Reads like fgets on a text stream: at most limit-1 characters, through the line
 // feed. A CR right before the LF is dropped without counting, so CR LF and LF files
@@ -145,7 +151,7 @@ bool CHexManager::BuildImage(ImageRange& range)
     range = ImageRange{};
     if (!Rewind())
         return false;
-    std::fill(flash_.begin(), flash_.end(), 0xFF);
+    flash_.assign(kFlashImageSize, 0xFF);
 
     std::uint32_t segmentBase = 0;
     std::uint32_t linearBase = 0;
@@ -291,8 +297,8 @@ FirmwareCheck CHexManager::Check()
         return fail(crOnly ? FirmwareProblem::CrOnlyLineEnds : FirmwareProblem::SignatureLineTooLong, 1);
     }
 
-    std::fill(programmed_.begin(), programmed_.end(), false);
-    std::fill(flash_.begin(), flash_.end(), 0xFF);
+    programmed_.assign(kFlashImageSize, false);
+    flash_.assign(kFlashImageSize, 0xFF);
     AddressBase base;
     std::array<std::uint8_t, kMaxRecordBytes> record{};
     int line = 1;

@@ -48,7 +48,8 @@ public:
     // builds it) and kept while they are held.
     bool verifyRange(VerifyRange& range) override;
 
-    const std::uint8_t* flashImage() const { return flash_.data(); }
+    // kFlashImageSize bytes: the last image built, all 0xFF before the first.
+    const std::uint8_t* flashImage() const;
 
 private:
     bool open(std::unique_ptr<std::istream> stream);
@@ -64,7 +65,9 @@ private:
     std::size_t lineLength_ = 0;
     ImageRange range_;
     bool rangeKnown_ = false;
-    std::vector<std::uint8_t> flash_;  // kFlashImageSize bytes, allocated once
-    // Which bytes of the flash the records program, for Check; allocated once.
+    // kFlashImageSize bytes each, allocated the first time a file is checked or
+    // built: most runs never update, and start-up need not fill them.
+    std::vector<std::uint8_t> flash_;
+    // Which bytes of the flash the records program, for Check.
     std::vector<bool> programmed_;
 };
