@@ -6,7 +6,7 @@
 #   sanitize  runs every test built with AddressSanitizer and UndefinedBehaviorSanitizer
 #   package   builds the Debian package and checks it (lintian, desktop entry, AppStream)
 #   bench     runs the benchmarks, measures the idle window's CPU use and wake-ups, and its
-#             start-up time and memory next to a blank Qt window
+#             start-up time and memory next to a blank and a plain Qt window
 #   fuzz [SECONDS]  builds the libFuzzer targets with clang and runs each for SECONDS (60)
 #   hid-test  runs the shipped programs in a Debian 12 guest under QEMU against the
 #             simulated router made a kernel HID device (hidapi, hidraw, udev)
