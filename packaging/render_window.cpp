@@ -1,6 +1,8 @@
 // Renders the main window with a sample configuration to a PNG, for the README
 // and for checking the looks without a display:
 //   QT_QPA_PLATFORM=offscreen qorv-render-window out.png [english|menu|icon|largest]
+// and writes the pictures the program carries anew from their drawings:
+//   QT_QPA_PLATFORM=offscreen qorv-render-window ui/pictures pictures
 #include "link/clock.h"
 #include "sim/sim_router.h"
 #include "ui/dialogs.h"
@@ -9,6 +11,8 @@
 #include "ui/pictures.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QSaveFile>
 #include <QMenu>
 #include <QTableView>
 #include <QTimer>
@@ -25,7 +29,15 @@ int main(int argc, char** argv)
     }
     registerTahoma();
     if (argc > 2 && QByteArray(argv[2]) == "icon")
-        return Pictures::midiSocket(256).save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;
+        return Pictures::Drawn::midiSocket(256).save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;
+    if (argc > 2 && QByteArray(argv[2]) == "pictures") {
+        for (const Pictures::CarriedPicture& picture : Pictures::carriedPictures()) {
+            QSaveFile file(QDir(QString::fromLocal8Bit(argv[1])).filePath(picture.name));
+            if (!file.open(QIODevice::WriteOnly) || file.write(Pictures::netpbm(picture.drawn)) < 0 || !file.commit())
+                return 1;
+        }
+        return 0;
+    }
     QTemporaryDir home;
     SimRouter router(SimRouter::Mode::Routes);
     SimBackend backend(router);

@@ -6,8 +6,10 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QMenu>
+#include <QMap>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QResource>
 #include <QTest>
 
 #include <array>
@@ -324,7 +326,36 @@ TEST(Pictures, ShippedIconIsTheDrawnOne)
 {
     const QImage shipped(QStringLiteral(QORV_SOURCE_DIR "/data/qorv-config.png"));
     ASSERT_FALSE(shipped.isNull());
-    EXPECT_EQ(shipped.convertToFormat(QImage::Format_ARGB32), Pictures::midiSocket(256).convertToFormat(QImage::Format_ARGB32));
+    EXPECT_EQ(shipped.convertToFormat(QImage::Format_ARGB32), Pictures::Drawn::midiSocket(256).convertToFormat(QImage::Format_ARGB32));
+}
+
+// The pictures the program carries are its drawings, byte for byte (the logo
+// lettered in the Tahoma face the tests use), and the window's icon holds them.
+TEST(Pictures, CarriedPicturesAreTheDrawnOnes)
+{
+    // Each drawn once: a second drawing of the logo's lettering in one run can
+    // differ in its edges from the first, which is what a start used to show.
+    QMap<QString, QImage> drawn;
+    for (const Pictures::CarriedPicture& picture : Pictures::carriedPictures()) {
+        SCOPED_TRACE(picture.name.toStdString());
+        const QByteArray carried = QResource(QStringLiteral(":/pictures/") + picture.name).uncompressedData();
+        ASSERT_FALSE(carried.isEmpty());
+        EXPECT_TRUE(carried == Pictures::netpbm(picture.drawn))
+            << "made anew with: qorv-render-window ui/pictures pictures";
+        drawn.insert(picture.name, picture.drawn);
+    }
+    EXPECT_TRUE(Pictures::routeMark() == drawn[QStringLiteral("route-mark.ppm")]);
+    EXPECT_TRUE(Pictures::logo() == drawn[QStringLiteral("logo.ppm")]);
+    EXPECT_TRUE(Pictures::wastebasket() == drawn[QStringLiteral("wastebasket.ppm")]);
+    EXPECT_TRUE(Pictures::flag(Flag::Spain) == drawn[QStringLiteral("flag-spain.ppm")]);
+    EXPECT_TRUE(Pictures::flag(Flag::UnitedKingdom) == drawn[QStringLiteral("flag-united-kingdom.ppm")]);
+    const QIcon icon = Pictures::appIcon();
+    for (int size : Pictures::kIconSizes) {
+        SCOPED_TRACE(size);
+        const QImage shown = icon.pixmap(size).toImage().convertToFormat(QImage::Format_ARGB32);
+        const QImage expected = QPixmap::fromImage(drawn[QStringLiteral("icon-%1.pam").arg(size)]).toImage();
+        EXPECT_TRUE(shown == expected.convertToFormat(QImage::Format_ARGB32));
+    }
 }
 
 // A user or folder name beyond ASCII works for the work folder, "last.qorv",

@@ -9,6 +9,78 @@
 
 namespace Pictures {
 
+namespace {
+// A picture carried in the program as a netpbm file of exactly the size asked
+// for: binary RGB ("P6") or RGBA ("P7"). One that is not, is blank.
+QImage carried(const QString& name, int width, int height, bool alpha)
+{
+    const QByteArray header = alpha
+        ? QStringLiteral("P7\nWIDTH %1\nHEIGHT %2\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n").arg(width).arg(height).toLatin1()
+        : QStringLiteral("P6\n%1 %2\n255\n").arg(width).arg(height).toLatin1();
+    const qsizetype lineBytes = qsizetype(width) * (alpha ? 4 : 3);
+    const QByteArray stored = QResource(QStringLiteral(":/pictures/") + name).uncompressedData();
+    QImage image(width, height, alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
+    if (!stored.startsWith(header) || stored.size() != header.size() + lineBytes * height) {
+        image.fill(alpha ? Qt::transparent : Qt::black);
+    } else {
+        for (int y = 0; y < height; ++y)
+            std::memcpy(image.scanLine(y), stored.constData() + header.size() + y * lineBytes, std::size_t(lineBytes));
+    }
+    return image.convertToFormat(alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+}
+} // namespace
+
+QImage routeMark() { return carried(QStringLiteral("route-mark.ppm"), 30, 30, false); }
+QImage logo() { return carried(QStringLiteral("logo.ppm"), 152, 152, false); }
+QImage wastebasket() { return carried(QStringLiteral("wastebasket.ppm"), 26, 24, false); }
+
+QImage flag(Flag flag)
+{
+    switch (flag) {
+    case Flag::Spain:
+        return carried(QStringLiteral("flag-spain.ppm"), 50, 34, false);
+    case Flag::UnitedKingdom:
+        return carried(QStringLiteral("flag-united-kingdom.ppm"), 50, 30, false);
+    }
+    return {};
+}
+
+QIcon appIcon()
+{
+    QIcon icon;
+    for (int size : kIconSizes)
+        icon.addPixmap(QPixmap::fromImage(carried(QStringLiteral("icon-%1.pam").arg(size), size, size, true)));
+    return icon;
+}
+
+std::vector<CarriedPicture> carriedPictures()
+{
+    std::vector<CarriedPicture> pictures = {
+        {QStringLiteral("route-mark.ppm"), Drawn::routeMark()},
+        {QStringLiteral("logo.ppm"), Drawn::logo()},
+        {QStringLiteral("wastebasket.ppm"), Drawn::wastebasket()},
+        {QStringLiteral("flag-spain.ppm"), Drawn::flagSpain()},
+        {QStringLiteral("flag-united-kingdom.ppm"), Drawn::flagUnitedKingdom()},
+    };
+    for (int size : kIconSizes)
+        pictures.push_back({QStringLiteral("icon-%1.pam").arg(size), Drawn::midiSocket(size)});
+    return pictures;
+}
+
+QByteArray netpbm(const QImage& picture)
+{
+    const bool alpha = picture.hasAlphaChannel();
+    const QImage pixels = picture.convertToFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
+    QByteArray file = alpha
+        ? QStringLiteral("P7\nWIDTH %1\nHEIGHT %2\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n").arg(pixels.width()).arg(pixels.height()).toLatin1()
+        : QStringLiteral("P6\n%1 %2\n255\n").arg(pixels.width()).arg(pixels.height()).toLatin1();
+    for (int y = 0; y < pixels.height(); ++y)
+        file.append(reinterpret_cast<const char*>(pixels.constScanLine(y)), qsizetype(pixels.width()) * (alpha ? 4 : 3));
+    return file;
+}
+
+namespace Drawn {
+
 QImage routeMark()
 {
     QImage image(30, 30, QImage::Format_RGB32);
@@ -32,19 +104,38 @@ QImage routeMark()
 
 QImage logo()
 {
-    // A picture, not drawn in code: drawing its lettering and waves at every
-    // start cost as much time as building the rest of the window.
-    constexpr int kSide = 152;
-    static const QByteArray kHeader = QByteArrayLiteral("P6\n152 152\n255\n");
-    const QByteArray stored = QResource(QStringLiteral(":/pictures/logo.ppm")).uncompressedData();
-    QImage image(kSide, kSide, QImage::Format_RGB888);
-    if (!stored.startsWith(kHeader) || stored.size() != kHeader.size() + kSide * kSide * 3) {
-        image.fill(Qt::black);
-        return image.convertToFormat(QImage::Format_RGB32);
+    QImage image(152, 152, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    // Three wavy lines, like a MIDI stream passing through.
+    for (int line = 0; line < 3; ++line) {
+        QPainterPath wave;
+        const double y0 = 98 + line * 14;
+        wave.moveTo(10, y0);
+        for (int x = 10; x <= 142; x += 2)
+            wave.lineTo(x, y0 + 5 * qSin((x + line * 12) / 11.0));
+        p.setPen(QPen(QColor(0xE0, 0x20, 0x20), 2.5));
+        p.drawPath(wave);
     }
-    for (int y = 0; y < kSide; ++y)
-        std::memcpy(image.scanLine(y), stored.constData() + kHeader.size() + y * kSide * 3, kSide * 3);
-    return image.convertToFormat(QImage::Format_RGB32);
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(38);
+    font.setBold(true);
+    QPainterPath letters;
+    letters.addText(18, 62, font, QStringLiteral("QORV"));
+    p.setPen(QPen(QColor(0xD0, 0x10, 0x10), 3));
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(letters);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::white);
+    p.drawPath(letters);
+    QFont small(QStringLiteral("Tahoma"));
+    small.setPixelSize(13);
+    small.setBold(true);
+    p.setFont(small);
+    p.setPen(Qt::white);
+    p.drawText(QRect(0, 68, 152, 18), Qt::AlignHCenter, QStringLiteral("MIDI ROUTER"));
+    return image;
 }
 
 QImage wastebasket()
@@ -122,23 +213,6 @@ QImage midiSocket(int size)
     return image;
 }
 
-QIcon appIcon()
-{
-    QIcon icon;
-    for (int size : {64, 32, 24, 16})
-        icon.addPixmap(QPixmap::fromImage(midiSocket(size)));
-    return icon;
-}
-
-QImage flag(Flag flag)
-{
-    switch (flag) {
-    case Flag::Spain:
-        return flagSpain();
-    case Flag::UnitedKingdom:
-        return flagUnitedKingdom();
-    }
-    return {};
-}
+} // namespace Drawn
 
 } // namespace Pictures
