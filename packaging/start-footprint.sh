@@ -53,6 +53,20 @@ awk -v n="$runs" -v bt="${ms[blank]}" -v lt="${ms[plain]}" -v pt="${ms[program]}
     printf "peak resident memory, median of %d: blank window %d KiB, plain window %d KiB, QORV Config %d KiB: %.2fx blank, %.2fx plain\n", n, bm, lm, pm, pm / bm, pm / lm
 }'
 
+# Machines here are shared and wall time moves with their load; the number of
+# instructions does not. Counted from start to exit, once each, when valgrind is there.
+if command -v valgrind >/dev/null; then
+    declare -A instructions
+    for name in "${names[@]}"; do
+        HOME=$work QORV_QUIT_WHEN_SHOWN=0 QORV_SIMULATE=routes valgrind --tool=callgrind \
+            --callgrind-out-file="$work/$name.callgrind" "${path[$name]}" >/dev/null 2>&1
+        instructions[$name]=$(awk '/^summary:/ {print $2}' "$work/$name.callgrind")
+    done
+    awk -v b="${instructions[blank]}" -v l="${instructions[plain]}" -v p="${instructions[program]}" 'BEGIN {
+        printf "instructions from start to exit: blank window %.1f M, plain window %.1f M, QORV Config %.1f M: %.2fx blank, %.2fx plain\n", b / 1e6, l / 1e6, p / 1e6, p / b, p / l
+    }'
+fi
+
 # What is resident the moment each window is shown, by mapping: read from outside
 # while the program lingers a little after saying "shown".
 snapshot() {  # snapshot NAME: writes "kilobytes mapping" lines to NAME.map
