@@ -338,6 +338,13 @@ TEST(Pictures, CarriedPicturesAreTheDrawnOnes)
     QMap<QString, QImage> drawn;
     for (const Pictures::CarriedPicture& picture : Pictures::carriedPictures()) {
         SCOPED_TRACE(picture.name.toStdString());
+#ifdef Q_OS_WIN
+        // The logo was lettered with FreeType from the Tahoma file the Linux
+        // tests register; Windows letters through its own engine, and the
+        // test prefix under wine has no Tahoma at all.
+        if (picture.name == QLatin1String("logo.ppm"))
+            continue;
+#endif
         const QByteArray carried = QResource(QStringLiteral(":/pictures/") + picture.name).uncompressedData();
         ASSERT_FALSE(carried.isEmpty());
         EXPECT_TRUE(carried == Pictures::netpbm(picture.drawn))
@@ -345,7 +352,9 @@ TEST(Pictures, CarriedPicturesAreTheDrawnOnes)
         drawn.insert(picture.name, picture.drawn);
     }
     EXPECT_TRUE(Pictures::routeMark() == drawn[QStringLiteral("route-mark.ppm")]);
+#ifndef Q_OS_WIN
     EXPECT_TRUE(Pictures::logo() == drawn[QStringLiteral("logo.ppm")]);
+#endif
     EXPECT_TRUE(Pictures::wastebasket() == drawn[QStringLiteral("wastebasket.ppm")]);
     EXPECT_TRUE(Pictures::flag(Flag::Spain) == drawn[QStringLiteral("flag-spain.ppm")]);
     EXPECT_TRUE(Pictures::flag(Flag::UnitedKingdom) == drawn[QStringLiteral("flag-united-kingdom.ppm")]);
