@@ -21,6 +21,21 @@ protected:
         router.image.toggleRoute(1, 2, 0, 1);
     }
     QString undoCaption() const { return form->Deshacer1->text(); }
+    // The window shown and active, connected, with the focus where it opens.
+    void startAtFirstControl(const ConfigImage& image)
+    {
+        startWith(image);
+        tick(3);
+        form->show();
+        QApplication::setActiveWindow(form.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        form->botonConectar->setFocus(Qt::ActiveWindowFocusReason);
+    }
+    // A key as the user presses it, to whatever has the focus.
+    static void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QTest::keyClick(QApplication::focusWidget(), static_cast<Qt::Key>(key), modifiers);
+    }
     // Every cell of both grids on screen shows `image`, as grids filled from it afresh do.
     void expectGridsShow(const ConfigImage& image)
     {
@@ -166,15 +181,7 @@ TEST_F(EditTest, ModifiedMarkAndTheCloseQuestion)
 // act on it, Tab leaves it again, and every control comes in the designed order.
 TEST_F(EditTest, KeyboardOnlyFromTheFirstControl)
 {
-    startWith(keysAndSynth());
-    tick(3);
-    form->show();
-    QApplication::setActiveWindow(form.get());
-    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-    form->botonConectar->setFocus(Qt::ActiveWindowFocusReason);  // where the window opens
-    const auto press = [](int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-        QTest::keyClick(QApplication::focusWidget(), static_cast<Qt::Key>(key), modifiers);
-    };
+    ASSERT_NO_FATAL_FAILURE(startAtFirstControl(keysAndSynth()));
 
     // The device table: first body cell, then the colour of Synth.
     press(Qt::Key_Tab);
@@ -236,6 +243,62 @@ TEST_F(EditTest, KeyboardOnlyFromTheFirstControl)
     EXPECT_EQ(form->deviceModel().cell(1, 1).text, QStringLiteral("Synth"));
     press(Qt::Key_Tab, Qt::ShiftModifier);
     EXPECT_EQ(QApplication::focusWidget(), form->botonConectar) << "Shift+Tab leaves the grid backwards";
+}
+
+// A device removed or brought back refills both grids; the keyboard keeps its
+// place in each: the same device, port or route where it still exists, else the
+// nearest, and the arrows and Space work at once.
+TEST_F(EditTest, KeyboardKeepsItsCellThroughDeviceChanges)
+{
+    ASSERT_NO_FATAL_FAILURE(startAtFirstControl(keysAndSynth()));
+
+    // In the matrix, Synth In 1 → Synth Out 2 (row 5, column 6).
+    press(Qt::Key_Tab);
+    press(Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), form->SG);
+    for (int i = 0; i < 3; ++i)
+        press(Qt::Key_Down);
+    for (int i = 0; i < 4; ++i)
+        press(Qt::Key_Right);
+    ASSERT_EQ(form->SG->currentIndex(), cell(form->SG, 5, 6));
+
+    // Back in the device table, Keys goes in the wastebasket.
+    press(Qt::Key_Tab, Qt::ShiftModifier);
+    ASSERT_EQ(QApplication::focusWidget(), form->SGN);
+    press(Qt::Key_End);
+    ASSERT_EQ(form->SGN->currentIndex(), cell(form->SGN, 1, DeviceTableModel::kRemoveColumn));
+    dialogs.yesNo.push_back(true);
+    press(Qt::Key_Space);
+    ASSERT_EQ(form->deviceModel().rowCount(), 2);
+    EXPECT_EQ(form->SGN->currentIndex(), cell(form->SGN, 1, DeviceTableModel::kRemoveColumn))
+        << "the row Keys left, now Synth's";
+    press(Qt::Key_Left);
+    EXPECT_EQ(form->SGN->currentIndex(), cell(form->SGN, 1, DeviceTableModel::kColorColumn));
+
+    // The matrix kept the same route, two lines up now that Keys' ports are gone.
+    press(Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), form->SG);
+    EXPECT_EQ(form->SG->currentIndex(), cell(form->SG, 3, 4));
+    press(Qt::Key_Space);
+    EXPECT_TRUE(form->matrixModel().cell(3, 4).on);
+
+    // Undo twice from the keyboard: the route, then Keys. Both grids follow.
+    press(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_FALSE(form->matrixModel().cell(3, 4).on);
+    press(Qt::Key_Z, Qt::ControlModifier);
+    ASSERT_EQ(form->deviceModel().rowCount(), 3);
+    EXPECT_EQ(form->SG->currentIndex(), cell(form->SG, 5, 6)) << "Synth In 1 → Synth Out 2 again";
+    EXPECT_EQ(form->SGN->currentIndex(), cell(form->SGN, 2, DeviceTableModel::kColorColumn)) << "still Synth";
+
+    // Redo takes Keys away again: the route moves up with the cell on it, and
+    // the arrows and Enter go on from there.
+    press(Qt::Key_Y, Qt::ControlModifier);
+    ASSERT_EQ(form->deviceModel().rowCount(), 2);
+    EXPECT_EQ(form->SG->currentIndex(), cell(form->SG, 3, 4));
+    press(Qt::Key_Up);
+    EXPECT_EQ(form->SG->currentIndex(), cell(form->SG, 2, 4));
+    press(Qt::Key_Return);
+    EXPECT_TRUE(form->matrixModel().cell(2, 4).on) << "MIDI In → Synth Out 2";
 }
 
 // Offline, the window connects by itself when the router is plugged in; a router

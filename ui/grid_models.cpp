@@ -7,6 +7,12 @@ namespace {
 constexpr Text kDeviceHeaders[] = {Text::HeaderVidPid, Text::HeaderDevice, Text::HeaderSerial, Text::HeaderPorts,
                                    Text::HeaderColor};
 
+// A device as it is known apart from the others; two alike share it.
+std::string deviceKey(const DeviceEntry& device)
+{
+    return std::to_string(device.vendorId) + ':' + std::to_string(device.productId) + ':'
+        + std::to_string(device.serialNumber) + ':' + device.deviceName;
+}
 } // namespace
 
 RoutingMatrixModel::RoutingMatrixModel(const ConfigImage& image, QObject* parent)
@@ -24,9 +30,11 @@ void RoutingMatrixModel::rebuild()
         const int n = image_.deviceCount();
         ports_.clear();
         names_.assign(static_cast<std::size_t>(n), QString());
+        deviceKeys_.assign(static_cast<std::size_t>(n), std::string());
         for (int d = 0; d < n; ++d) {
             const DeviceEntry e = image_.device(d);
             names_[static_cast<std::size_t>(d)] = decodeDeviceName(e.deviceName);
+            deviceKeys_[static_cast<std::size_t>(d)] = deviceKey(e);
             for (int k = 0; k < e.ports(); ++k)
                 ports_.push_back({d, k + 1, k == 0});
         }
@@ -49,6 +57,15 @@ void RoutingMatrixModel::switchRoute(const Route& route)
     on_[at] = image_.routeOn(route);
     const QModelIndex cell = index(MatrixLayout::lineOf(route.source), MatrixLayout::lineOf(route.destination));
     emit dataChanged(cell, cell);
+}
+
+std::string RoutingMatrixModel::lineKey(int line) const
+{
+    const int endpoint = MatrixLayout::endpointAt(line);
+    if (line < MatrixLayout::kFirstPortLine || endpoint >= static_cast<int>(ports_.size()))
+        return "line " + std::to_string(line);
+    const Port& port = ports_[static_cast<std::size_t>(endpoint)];
+    return deviceKeys_[static_cast<std::size_t>(port.device)] + " port " + std::to_string(port.number);
 }
 
 void RoutingMatrixModel::repaintAll()
@@ -186,6 +203,12 @@ void DeviceTableModel::setLanguage(UiLanguage language)
 {
     language_ = language;
     repaintAll();
+}
+
+std::string DeviceTableModel::rowKey(int row) const
+{
+    const int slot = slotAt(row);
+    return slot < 0 ? "row " + std::to_string(row) : deviceKey(devices_[static_cast<std::size_t>(slot)]);
 }
 
 void DeviceTableModel::repaintAll()

@@ -6,6 +6,7 @@
 #include <QAbstractTableModel>
 #include <QString>
 
+#include <string>
 #include <vector>
 
 // What one cell of the routing matrix is, in the domain's terms.
@@ -66,6 +67,9 @@ public:
 
     const MatrixLayout& layout() const { return layout_; }
     MatrixCell cell(int row, int column) const;
+    // What a row or column stands for, the same across refills while it exists:
+    // a header or router line, or a device (by its identity) and port.
+    std::string lineKey(int line) const;
     // "Keys In 1", "MIDI In"; "Synth Out 2", "MIDI Out".
     QString sourceName(int source) const;
     QString destinationName(int destination) const;
@@ -90,6 +94,7 @@ private:
     MatrixLayout layout_;
     std::vector<Port> ports_;
     std::vector<QString> names_;   // by device slot
+    std::vector<std::string> deviceKeys_;  // by device slot, as the last refill read them
     std::vector<bool> on_;         // (ports + 1)^2, the router first
 };
 
@@ -119,6 +124,8 @@ public:
     // The device slot a row stands for; -1 for the header row or outside.
     int slotAt(int row) const { return row >= 1 && row < rows_ ? row - 1 : -1; }
     DeviceCell cell(int row, int column) const;
+    // What a row stands for, the same across refills while it exists.
+    std::string rowKey(int row) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

@@ -26,6 +26,7 @@
 #include <QTextCursor>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 
@@ -92,6 +93,44 @@ QTableView* makeGrid(QWidget* parent, QAbstractItemModel* model, QStyledItemDele
     view->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     return view;
+}
+
+// Where a grid's current cell is, by what its row and column stand for.
+struct CellSpot {
+    bool valid = false;
+    int row = 0;
+    int column = 0;
+    std::string rowKey;
+    std::string columnKey;
+};
+
+template <typename RowKey, typename ColumnKey>
+CellSpot rememberCell(const QTableView* view, const RowKey& rowKey, const ColumnKey& columnKey)
+{
+    const QModelIndex current = view->currentIndex();
+    if (!current.isValid())
+        return {};
+    return {true, current.row(), current.column(), rowKey(current.row()), columnKey(current.column())};
+}
+
+// A refill that changes a grid's size takes its current cell away, and with it
+// the keyboard's place: arrows, Space and Enter would do nothing. The cell comes
+// back on the same row and column where they still exist, else the nearest.
+template <typename RowKey, typename ColumnKey>
+void restoreCell(QTableView* view, const CellSpot& spot, const RowKey& rowKey, const ColumnKey& columnKey)
+{
+    const QAbstractItemModel* model = view->model();
+    if (!spot.valid || view->currentIndex().isValid() || model->rowCount() == 0 || model->columnCount() == 0)
+        return;
+    const auto find = [](int count, int was, const std::string& key, const auto& keyOf) {
+        for (int line = 0; line < count; ++line) {
+            if (keyOf(line) == key)
+                return line;
+        }
+        return std::clamp(was, 0, count - 1);
+    };
+    view->setCurrentIndex(model->index(find(model->rowCount(), spot.row, spot.rowKey, rowKey),
+                                       find(model->columnCount(), spot.column, spot.columnKey, columnKey)));
 }
 
 QPushButton* makeButton(QWidget* parent, Text text, int left, int top, int width, bool enabled)
@@ -423,8 +462,12 @@ void TMainForm::RebuildGrids()
 
 void TMainForm::rebuildDeviceTable()
 {
+    const auto rowKey = [this](int row) { return deviceModel_->rowKey(row); };
+    const auto columnKey = [](int column) { return std::to_string(column); };
+    const CellSpot spot = rememberCell(SGN, rowKey, columnKey);
     deviceModel_->setLanguage(session_->language());
     deviceModel_->rebuild();
+    restoreCell(SGN, spot, rowKey, columnKey);
     const int widths[] = {63, 126, 69, 51, 39, 28};
     for (int column = 0; column < DeviceTableModel::kColumns; ++column)
         SGN->setColumnWidth(column, widths[column] + 1);
@@ -433,7 +476,10 @@ void TMainForm::rebuildDeviceTable()
 
 void TMainForm::rebuildMatrix()
 {
+    const auto lineKey = [this](int line) { return matrixModel_->lineKey(line); };
+    const CellSpot spot = rememberCell(SG, lineKey, lineKey);
     matrixModel_->rebuild();
+    restoreCell(SG, spot, lineKey, lineKey);
     SG->setColumnWidth(MatrixLayout::kNameLine, 155);
     SG->setColumnWidth(MatrixLayout::kPortLine, 47);
     SG->setRowHeight(MatrixLayout::kNameLine, 154);
@@ -544,7 +590,7 @@ void TMainForm::imageChanged(const ImageChange& change)
         RebuildGrids();
         break;
     case ImageChange::Kind::Routes:
-        matrixModel_->rebuild();
+        matrixModel_->rebuild();  // the same size: the current cell stays
         break;
     case ImageChange::Kind::Route:
         matrixModel_->switchRoute(change.route);
