@@ -1,8 +1,10 @@
+#include "config/config_files.h"
 #include "form_fixture.h"
 #include "text/texts.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
@@ -299,6 +301,61 @@ TEST_F(EditTest, KeyboardKeepsItsCellThroughDeviceChanges)
     EXPECT_EQ(form->SG->currentIndex(), cell(form->SG, 2, 4));
     press(Qt::Key_Return);
     EXPECT_TRUE(form->matrixModel().cell(2, 4).on) << "MIDI In → Synth Out 2";
+}
+
+// The routes' buttons answer their keys wherever the focus is, say so in their
+// tooltips in either language, and a key whose button is not available does nothing.
+TEST_F(EditTest, RouteButtonsByKey)
+{
+    ASSERT_NO_FATAL_FAILURE(startAtFirstControl(ConfigImage::empty()));
+    // Spanish names the keys as Qt's Spanish texts do ("Control+O" where they are installed).
+    const auto spanish = [](const char* caption, const QKeySequence& key) {
+        return QString::fromUtf8(caption) + QStringLiteral(" (") + key.toString(QKeySequence::NativeText) + QLatin1Char(')');
+    };
+    EXPECT_EQ(form->botonAbrir->toolTip(), spanish("Abrir", QKeySequence(Qt::CTRL | Qt::Key_O)));
+    EXPECT_EQ(form->botonGuardar->toolTip(), spanish("Guardar", QKeySequence(Qt::CTRL | Qt::Key_S)));
+    EXPECT_EQ(form->botonRecibir->toolTip(), spanish("Recibir", QKeySequence(Qt::CTRL | Qt::Key_R)));
+    EXPECT_EQ(form->botonEnviar->toolTip(), spanish("Enviar", QKeySequence(Qt::CTRL | Qt::Key_E)));
+
+    // From the first control: receive, then save what was received.
+    press(Qt::Key_R, Qt::ControlModifier);
+    EXPECT_EQ(logLines().back(), QString::fromUtf8("Configuración recibida"));
+    EXPECT_EQ(form->session().image(), router.image);
+    const QString saved = QDir(homeFolder()).filePath(QStringLiteral("by-key.qorv"));
+    dialogs.saveAnswers.push_back(saved);
+    press(Qt::Key_S, Qt::ControlModifier);
+    ConfigImage file;
+    ASSERT_EQ(readImageFile(saved, file), static_cast<qint64>(kImageSize));
+    EXPECT_EQ(file, router.image);
+
+    // From inside the matrix: a route switched with Space goes out with Ctrl+E.
+    press(Qt::Key_Tab);
+    press(Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), form->SG);
+    press(Qt::Key_Space);  // MIDI In → MIDI Out
+    const ConfigImage edited = form->session().image();
+    ASSERT_NE(edited, router.image);
+    press(Qt::Key_E, Qt::ControlModifier);
+    EXPECT_EQ(logLines().back(), QString::fromUtf8("Configuración enviada"));
+    EXPECT_EQ(router.image, edited);
+
+    // Ctrl+O opens the saved file again, and the focus stays in the matrix.
+    dialogs.openAnswers.push_back(saved);
+    press(Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(form->session().image(), file);
+    EXPECT_EQ(QApplication::focusWidget(), form->SG);
+
+    // Unplugged: Recibir is not available, and its key asks nothing of the router.
+    router.unplug();
+    tick(2000);
+    ASSERT_FALSE(form->botonRecibir->isEnabled());
+    const std::size_t written = router.written.size();
+    press(Qt::Key_R, Qt::ControlModifier);
+    EXPECT_EQ(router.written.size(), written);
+
+    form->English1Click();
+    EXPECT_EQ(form->botonGuardar->toolTip(), QStringLiteral("Save (Ctrl+S)"));
+    EXPECT_EQ(form->botonEnviar->toolTip(), QStringLiteral("Send (Ctrl+E)"));
 }
 
 // Offline, the window connects by itself when the router is plugged in; a router

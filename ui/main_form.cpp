@@ -20,6 +20,7 @@
 #include <QPlainTextEdit>
 #include <QProxyStyle>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStyle>
 #include <QTableView>
 #include <QTextBlock>
@@ -27,6 +28,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <filesystem>
 
@@ -131,6 +133,23 @@ void restoreCell(QTableView* view, const CellSpot& spot, const RowKey& rowKey, c
     };
     view->setCurrentIndex(model->index(find(model->rowCount(), spot.row, spot.rowKey, rowKey),
                                        find(model->columnCount(), spot.column, spot.columnKey, columnKey)));
+}
+
+// The routes' four buttons by key from anywhere in the window; a button that is
+// not available ignores its key. Each button's tooltip names its key.
+struct ButtonKey {
+    QPushButton* TMainForm::*button;
+    QKeySequence key;
+};
+const std::array<ButtonKey, 4>& buttonKeys()
+{
+    static const std::array<ButtonKey, 4> keys = {{
+        {&TMainForm::botonAbrir, QKeySequence(QKeySequence::Open)},
+        {&TMainForm::botonGuardar, QKeySequence(QKeySequence::Save)},
+        {&TMainForm::botonRecibir, QKeySequence(Qt::CTRL | Qt::Key_R)},
+        {&TMainForm::botonEnviar, QKeySequence(Qt::CTRL | Qt::Key_E)},
+    }};
+    return keys;
 }
 
 QPushButton* makeButton(QWidget* parent, Text text, int left, int top, int width, bool enabled)
@@ -268,6 +287,7 @@ void TMainForm::buildControls()
     connect(botonRecibir, &QPushButton::clicked, this, &TMainForm::botonRecibirClick);
     connect(botonAbrir, &QPushButton::clicked, this, &TMainForm::botonAbrirClick);
     connect(botonGuardar, &QPushButton::clicked, this, &TMainForm::botonGuardarClick);
+    buildShortcuts();
 
     // Named as in the design, for tools that find controls by name.
     const std::pair<QObject*, const char*> names[] = {
@@ -438,6 +458,11 @@ void TMainForm::setAccessibleTexts(UiLanguage language)
     LMDGroupBox1->setAccessibleName(FixedText::kFirmwareCaption.trimmed());
     LMDGroupBox2->setAccessibleName(FixedText::kRoutesCaption.trimmed());
     qtTexts_.use(language);
+    // The key as Qt names it in this language, as in the Edición menu.
+    for (const auto& [member, key] : buttonKeys()) {
+        QPushButton* button = this->*member;
+        button->setToolTip(button->text() + QStringLiteral(" (") + key.toString(QKeySequence::NativeText) + QLatin1Char(')'));
+    }
 }
 
 void TMainForm::Espaol1Click() { chooseLanguage(UiLanguage::Spanish); }
@@ -548,6 +573,17 @@ void TMainForm::SGNClick(const QModelIndex& index)
                                         uiText(Text::RemoveQuestion, language).arg(name), DefaultAnswer::Yes))
             return;
         session_->document().removeDevice(slot, {Text::UndoRemove, name, {}});
+    }
+}
+
+void TMainForm::buildShortcuts()
+{
+    for (const auto& [member, key] : buttonKeys()) {
+        QPushButton* button = this->*member;
+        connect(new QShortcut(key, this), &QShortcut::activated, button, [button] {
+            if (button->isEnabled())
+                button->click();
+        });
     }
 }
 

@@ -131,6 +131,7 @@ protected:
 private:
     void buildControls();
     void buildEditMenu();
+    void buildShortcuts();
     void refreshEditMenu();
     // DocumentListener: only what changed is refilled.
     void imageChanged(const ImageChange& change) override;
