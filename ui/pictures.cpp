@@ -10,13 +10,19 @@
 namespace Pictures {
 
 namespace {
-// A picture carried in the program as a netpbm file of exactly the size asked
-// for: binary RGB ("P6") or RGBA ("P7"). One that is not, is blank.
-QImage carried(const QString& name, int width, int height, bool alpha)
+// How a carried picture's file begins: binary RGB ("P6") or RGBA ("P7").
+QByteArray netpbmHeader(int width, int height, bool alpha)
 {
-    const QByteArray header = alpha
+    return alpha
         ? QStringLiteral("P7\nWIDTH %1\nHEIGHT %2\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n").arg(width).arg(height).toLatin1()
         : QStringLiteral("P6\n%1 %2\n255\n").arg(width).arg(height).toLatin1();
+}
+
+// A picture carried in the program as a netpbm file of exactly the size asked
+// for. One that is not, is blank.
+QImage carried(const QString& name, int width, int height, bool alpha)
+{
+    const QByteArray header = netpbmHeader(width, height, alpha);
     const qsizetype lineBytes = qsizetype(width) * (alpha ? 4 : 3);
     const QByteArray stored = QResource(QStringLiteral(":/pictures/") + name).uncompressedData();
     QImage image(width, height, alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
@@ -71,9 +77,7 @@ QByteArray netpbm(const QImage& picture)
 {
     const bool alpha = picture.hasAlphaChannel();
     const QImage pixels = picture.convertToFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
-    QByteArray file = alpha
-        ? QStringLiteral("P7\nWIDTH %1\nHEIGHT %2\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n").arg(pixels.width()).arg(pixels.height()).toLatin1()
-        : QStringLiteral("P6\n%1 %2\n255\n").arg(pixels.width()).arg(pixels.height()).toLatin1();
+    QByteArray file = netpbmHeader(pixels.width(), pixels.height(), alpha);
     for (int y = 0; y < pixels.height(); ++y)
         file.append(reinterpret_cast<const char*>(pixels.constScanLine(y)), qsizetype(pixels.width()) * (alpha ? 4 : 3));
     return file;
