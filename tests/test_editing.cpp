@@ -353,7 +353,12 @@ TEST_F(EditTest, RouteButtonsByKey)
     press(Qt::Key_R, Qt::ControlModifier);
     EXPECT_EQ(router.written.size(), written);
 
-    form->English1Click();
+    // English from the Idioma menu, with clicks.
+    QMenuBar* bar = form->menuBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(form->Idioma1->menuAction()).center());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->Idioma1->isVisible(); }));
+    QTest::mouseClick(form->Idioma1, Qt::LeftButton, {}, form->Idioma1->actionGeometry(form->English1).center());
+    ASSERT_EQ(form->botonGuardar->text(), QStringLiteral("Save"));
     EXPECT_EQ(form->botonGuardar->toolTip(), QStringLiteral("Save (Ctrl+S)"));
     EXPECT_EQ(form->botonEnviar->toolTip(), QStringLiteral("Send (Ctrl+E)"));
 }
