@@ -16,22 +16,28 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 if [ -z "${DISPLAY:-}" ] && [ -z "${QORV_UNDER_XVFB:-}" ]; then
     QORV_UNDER_XVFB=1 exec xvfb-run -a -s "-screen 0 1280x800x24" bash "$0" "$@"
 fi
-out=$(dirname "$program")
-for yardstick in blank_window plain_window; do
-    # shellcheck disable=SC2046
-    g++ -std=c++17 -O2 -fPIC -I"$here" "$here/packaging/$yardstick.cpp" -o "$out/${yardstick/_/-}" \
-        $(pkg-config --cflags --libs Qt6Widgets)
-done
-declare -A path=([blank]="$out/blank-window" [plain]="$out/plain-window" [program]="$program")
-names=(blank plain program)
-
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+for yardstick in blank_window plain_window; do
+    # shellcheck disable=SC2046
+    g++ -std=c++17 -O2 -fPIC -I"$here" "$here/packaging/$yardstick.cpp" -o "$work/${yardstick/_/-}" \
+        $(pkg-config --cflags --libs Qt6Widgets)
+done
+declare -A path=([blank]="$work/blank-window" [plain]="$work/plain-window" [program]="$program")
+names=(blank plain program)
 run() {  # run NAME: appends "milliseconds kilobytes" to NAME's list
     local began shown
     began=$(date +%s%N)
-    HOME=$work QORV_QUIT_WHEN_SHOWN=0 QORV_SIMULATE=routes /usr/bin/time -f "%M" -o "$work/rss" "${path[$1]}" >/dev/null 2>"$work/err"
+    if ! HOME=$work QORV_QUIT_WHEN_SHOWN=0 QORV_SIMULATE=routes /usr/bin/time -f "%M" -o "$work/rss" "${path[$1]}" >/dev/null 2>"$work/err"; then
+        echo "start-footprint.sh: ${path[$1]} failed:" >&2
+        tail -n 5 "$work/err" >&2
+        exit 1
+    fi
     shown=$(awk '$1 == "shown" {print $2}' "$work/err")
+    if [ -z "$shown" ]; then
+        echo "start-footprint.sh: ${path[$1]} never said its window was shown (a build without QORV_QUIT_WHEN_SHOWN?)" >&2
+        exit 1
+    fi
     echo "$(( (shown - began) / 1000000 )) $(cat "$work/rss")" >>"$work/$1"
 }
 for name in "${names[@]}"; do run "$name"; done  # the first start reads the libraries from disk: not counted
@@ -73,6 +79,11 @@ snapshot() {  # snapshot NAME: writes "kilobytes mapping" lines to NAME.map
     HOME=$work QORV_QUIT_WHEN_SHOWN=1500 QORV_SIMULATE=routes "${path[$1]}" >/dev/null 2>"$work/$1.err" &
     local pid=$! tries=0
     until grep -q '^shown' "$work/$1.err" 2>/dev/null || [ $tries -ge 500 ]; do sleep 0.02; tries=$((tries + 1)); done
+    if ! grep -q '^shown' "$work/$1.err"; then
+        echo "start-footprint.sh: ${path[$1]} showed no window within 10 s" >&2
+        kill "$pid" 2>/dev/null || true
+        exit 1
+    fi
     awk '/^[0-9a-f]+-[0-9a-f]+ / {name = (NF >= 6) ? $6 : "[anonymous]"; sub(/.*\//, "", name); sub(/\.so[.0-9]*$/, "", name)}
          /^Rss:/ {rss[name] += $2}
          END {for (m in rss) print rss[m], m}' "/proc/$pid/smaps" >"$work/$1.map"
