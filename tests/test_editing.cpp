@@ -2,6 +2,7 @@
 #include "form_fixture.h"
 #include "text/texts.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
@@ -33,10 +34,12 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
         form->botonConectar->setFocus(Qt::ActiveWindowFocusReason);
     }
-    // A key as the user presses it, to whatever has the focus.
+    // A key as the user presses it, to whatever has the keyboard: an open menu,
+    // else the focus.
     static void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
-        QTest::keyClick(QApplication::focusWidget(), static_cast<Qt::Key>(key), modifiers);
+        QWidget* target = QApplication::activePopupWidget() ? QApplication::activePopupWidget() : QApplication::focusWidget();
+        QTest::keyClick(target, static_cast<Qt::Key>(key), modifiers);
     }
     // Every cell of both grids on screen shows `image`, as grids filled from it afresh do.
     void expectGridsShow(const ConfigImage& image)
@@ -111,22 +114,46 @@ TEST_F(EditTest, UndoAndRedoRestoreEachKindOfEdit)
     EXPECT_EQ(form->session().image(), keysAndSynth());
 }
 
+// Each menu opens with Alt and its first letter, in either language, and F10
+// opens the first; the keys are pressed from the window's first control.
 TEST_F(EditTest, EditMenuInBothLanguagesWithItsShortcuts)
 {
-    startWith(keysAndSynth());
+    ASSERT_NO_FATAL_FAILURE(startAtFirstControl(keysAndSynth()));
     const QList<QAction*> menus = form->menuBar()->actions();
     ASSERT_EQ(menus.size(), 2);
-    EXPECT_EQ(menus[0]->text(), QStringLiteral("Idioma"));
-    EXPECT_EQ(menus[1]->text(), QString::fromUtf8("Edición"));
+    EXPECT_EQ(menus[0]->text(), QStringLiteral("&Idioma"));
+    EXPECT_EQ(menus[1]->text(), QString::fromUtf8("&Edición"));
     EXPECT_EQ(form->Deshacer1->text(), QStringLiteral("Deshacer"));
     EXPECT_FALSE(form->Deshacer1->isEnabled());
     EXPECT_EQ(form->Deshacer1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
     EXPECT_EQ(form->Rehacer1->shortcuts(),
               (QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)}));
 
+    // Opens the menu a key names, checks it is the one shown, and closes it.
+    const auto opens = [&](int key, Qt::KeyboardModifiers modifiers, QMenu* menu) {
+        press(key, modifiers);
+        const bool shown = QTest::qWaitFor([&] { return menu->isVisible(); }, 1000);
+        const bool alone = !(menu == form->Idioma1 ? form->Edicion1 : form->Idioma1)->isVisible();
+        press(Qt::Key_Escape);
+        press(Qt::Key_Escape);
+        const bool closed = QTest::qWaitFor([&] { return !menu->isVisible(); }, 1000);
+        return shown && alone && closed;
+    };
+    EXPECT_TRUE(opens(Qt::Key_I, Qt::AltModifier, form->Idioma1)) << "Alt+I";
+    EXPECT_TRUE(opens(Qt::Key_E, Qt::AltModifier, form->Edicion1)) << "Alt+E";
+    EXPECT_TRUE(opens(Qt::Key_F10, Qt::NoModifier, form->Idioma1)) << "F10";
+
     form->SGClick(cell(form->SG, 4, 5));
-    form->English1Click();
-    EXPECT_EQ(menus[1]->text(), QStringLiteral("Edit"));
+    // English by the keyboard: Alt+I opens on Español; Down to English and Enter.
+    press(Qt::Key_I, Qt::AltModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->Idioma1->isVisible(); }, 1000));
+    press(Qt::Key_Down);
+    press(Qt::Key_Return);
+    ASSERT_EQ(form->botonGuardar->text(), QStringLiteral("Save"));
+    EXPECT_EQ(menus[0]->text(), QStringLiteral("&Language"));
+    EXPECT_EQ(menus[1]->text(), QStringLiteral("&Edit"));
+    EXPECT_TRUE(opens(Qt::Key_L, Qt::AltModifier, form->Idioma1)) << "Alt+L";
+    EXPECT_TRUE(opens(Qt::Key_E, Qt::AltModifier, form->Edicion1)) << "Alt+E";
     EXPECT_EQ(form->Deshacer1->text(), QString::fromUtf8("Undo: route Keys In 2 → Synth Out 1"));
     form->Deshacer1->trigger();
     EXPECT_EQ(form->Rehacer1->text(), QString::fromUtf8("Redo: route Keys In 2 → Synth Out 1"));
@@ -361,6 +388,117 @@ TEST_F(EditTest, RouteButtonsByKey)
     ASSERT_EQ(form->botonGuardar->text(), QStringLiteral("Save"));
     EXPECT_EQ(form->botonGuardar->toolTip(), QStringLiteral("Save (Ctrl+S)"));
     EXPECT_EQ(form->botonEnviar->toolTip(), QStringLiteral("Send (Ctrl+E)"));
+}
+
+namespace {
+// The first object under `root` in the accessibility tree with `role`.
+QAccessibleInterface* findRole(QAccessibleInterface* root, QAccessible::Role role)
+{
+    if (!root)
+        return nullptr;
+    if (root->role() == role)
+        return root;
+    for (int i = 0; i < root->childCount(); ++i)
+        if (QAccessibleInterface* found = findRole(root->child(i), role))
+            return found;
+    return nullptr;
+}
+} // namespace
+
+// From the keyboard, what a screen reader is told: a result line by a
+// notification that takes no focus, the current cell of a grid as a switch
+// whose state follows Space (on the very object the reader holds), a switch it
+// can work itself, and a new colour by its name.
+TEST_F(EditTest, ScreenReaderIsToldOfEachChange)
+{
+    ASSERT_NO_FATAL_FAILURE(startAtFirstControl(ConfigImage::empty()));
+    press(Qt::Key_R, Qt::ControlModifier);
+    QAccessibleInterface* notice = findRole(QAccessible::queryAccessibleInterface(form.get()), QAccessible::Notification);
+    ASSERT_NE(notice, nullptr);
+    EXPECT_EQ(notice->text(QAccessible::Name), QString::fromUtf8("Configuración recibida"));
+    EXPECT_FALSE(notice->state().invisible);
+    EXPECT_TRUE(notice->rect().isEmpty()) << "it takes no room in the window";
+    EXPECT_EQ(QApplication::focusWidget(), form->botonConectar) << "the focus stays where it was";
+
+    press(Qt::Key_Tab);
+    press(Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), form->SG);
+    QAccessibleInterface* matrix = QAccessible::queryAccessibleInterface(form->SG);
+    QAccessibleInterface* current = matrix->focusChild();
+    ASSERT_NE(current, nullptr);
+    EXPECT_EQ(current->text(QAccessible::Name), QString::fromUtf8("MIDI In → MIDI Out"));
+    EXPECT_TRUE(current->state().focused);
+    EXPECT_TRUE(current->state().checkable);
+
+    // Keys In 2 → Synth Out 1 (off in what was received): Space switches it on.
+    press(Qt::Key_Down);
+    press(Qt::Key_Down);
+    for (int i = 0; i < 3; ++i)
+        press(Qt::Key_Right);
+    current = matrix->focusChild();
+    ASSERT_EQ(current->text(QAccessible::Name), QString::fromUtf8("Keys In 2 → Synth Out 1"));
+    const bool wasOn = current->state().checked;
+    press(Qt::Key_Space);
+    EXPECT_NE(current->state().checked, wasOn) << "the object a reader holds tells the new state";
+    EXPECT_NE(routeOn(*form, 4, 5), wasOn);
+    EXPECT_EQ(matrix->focusChild(), current);
+    // A screen reader can switch it back itself, by Qt's name for the action or AT-SPI's.
+    QAccessibleActionInterface* action = current->actionInterface();
+    ASSERT_NE(action, nullptr);
+    EXPECT_EQ(action->actionNames(), QStringList{QStringLiteral("toggle")});
+    action->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_EQ(routeOn(*form, 4, 5), wasOn);
+    EXPECT_EQ(current->state().checked, wasOn);
+
+    // Back in the device table: Keys' colour, made red, is heard by its name.
+    press(Qt::Key_Tab, Qt::ShiftModifier);
+    ASSERT_EQ(QApplication::focusWidget(), form->SGN);
+    press(Qt::Key_End);
+    press(Qt::Key_Left);
+    QAccessibleInterface* colour = QAccessible::queryAccessibleInterface(form->SGN)->focusChild();
+    ASSERT_NE(colour, nullptr);
+    dialogs.colorAnswers.push_back(QColor(255, 0, 0));
+    press(Qt::Key_Return);
+    EXPECT_EQ(colour->text(QAccessible::Name), QStringLiteral("Color de Keys: rojo"));
+    EXPECT_EQ(colour->tableCellInterface()->columnHeaderCells().value(0)->text(QAccessible::Name), QStringLiteral("Color"));
+}
+
+// A button the router's state takes away hands the focus to the log, where the
+// outcome is written, not to the next button; it takes the focus back when it
+// returns, unless the user has moved on. A button the keyboard moved the focus
+// to wears a frame that shows on its face.
+TEST_F(EditTest, FocusWaitsInTheLogForAButtonTakenAway)
+{
+    ASSERT_NO_FATAL_FAILURE(startAtFirstControl(keysAndSynth()));
+    // As the window opens, before any key, the first button has the focus but
+    // no frame: the window looks as designed.
+    const QImage opened = form->botonConectar->grab().toImage();
+    EXPECT_NE(opened.pixelColor(2, opened.height() / 2), QColor(0xFF, 0xD8, 0x00));
+    press(Qt::Key_Tab, Qt::ShiftModifier);
+    ASSERT_EQ(QApplication::focusWidget(), form->botonRecibir);
+    const QImage framed = form->botonRecibir->grab().toImage();
+    EXPECT_EQ(framed.pixelColor(2, framed.height() / 2), QColor(0xFF, 0xD8, 0x00));
+    EXPECT_EQ(framed.pixelColor(0, framed.height() / 2), QColor(Qt::black));
+
+    router.unplug();
+    tick(1500);
+    ASSERT_FALSE(form->botonRecibir->isEnabled());
+    EXPECT_EQ(QApplication::focusWidget(), form->Memo1);
+    router.plugIn();
+    tick(1500);
+    ASSERT_TRUE(form->botonRecibir->isEnabled());
+    EXPECT_EQ(QApplication::focusWidget(), form->botonRecibir);
+    press(Qt::Key_Space);
+    EXPECT_EQ(logLines().back(), QString::fromUtf8("Configuración recibida"));
+
+    router.unplug();
+    tick(1500);
+    ASSERT_EQ(QApplication::focusWidget(), form->Memo1);
+    press(Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), form->botonFVer);
+    router.plugIn();
+    tick(1500);
+    EXPECT_EQ(QApplication::focusWidget(), form->botonFVer) << "the user moved on";
 }
 
 // Offline, the window connects by itself when the router is plugged in; a router

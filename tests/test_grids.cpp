@@ -292,6 +292,15 @@ TEST_F(FormTest, LargestConfigurationBuildsTheWholeMatrix)
     EXPECT_EQ(shot.pixelColor(rowCell.left() + 25, 20), headerFill(form->matrixModel().cell(0, lastColumn)))
         << "the destination's name on top";
 
+    // The device table, scrolled to its last device, keeps its caption row on
+    // top: the wastebasket column's caption is the header's plain fill there.
+    form->SGN->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(form->SGN, Qt::Key_End, Qt::ControlModifier);
+    ASSERT_GT(form->SGN->verticalScrollBar()->value(), 0);
+    const QImage devices = form->SGN->grab().toImage();
+    const QRect caption = form->SGN->visualRect(form->deviceModel().index(0, DeviceTableModel::kRemoveColumn));
+    EXPECT_EQ(devices.pixelColor(caption.center().x(), 12), GridColors::kHeader) << "the caption row stays in view";
+
     // A larger window shows more of them.
     const int narrower = form->SG->width();
     form->resize(form->width() + 200, form->height() + 100);

@@ -46,7 +46,7 @@ TEST_F(FormTest, EnglishAtStartChangesEveryCaption)
                                            form->botonAbrir->text(),    form->botonGuardar->text()};
     EXPECT_EQ(captions, (std::vector<QString>{"Connect", "Current version", "Hex File", "Update", "Send", "Receive",
                                               "Open", "Save"}));
-    EXPECT_EQ(form->Idioma1->title(), QStringLiteral("Language"));
+    EXPECT_EQ(form->Idioma1->title(), QStringLiteral("&Language")) << "Language, with Alt+L";
     EXPECT_EQ(form->Espaol1->text(), QStringLiteral("Spanish"));
     EXPECT_EQ(form->English1->text(), QStringLiteral("English"));
     QStringList headers;

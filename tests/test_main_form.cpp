@@ -56,7 +56,7 @@ TEST_F(FormTest, WindowLayoutAtStart)
     }
     EXPECT_EQ(form->LMDGroupBox1->caption(), QStringLiteral("  Firmware  "));
     EXPECT_EQ(form->LMDGroupBox2->caption(), QString::fromUtf8("  Configuración de rutas  "));
-    EXPECT_EQ(form->Idioma1->title(), QStringLiteral("Idioma"));
+    EXPECT_EQ(form->Idioma1->title(), QStringLiteral("&Idioma")) << "Idioma, with Alt+I";
     EXPECT_EQ(form->Espaol1->text(), QString::fromUtf8("Español"));
     EXPECT_EQ(form->English1->text(), QStringLiteral("English"));
     EXPECT_FALSE(form->Espaol1->icon().isNull());

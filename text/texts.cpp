@@ -1,6 +1,8 @@
 #include "text/texts.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstddef>
 
 namespace {
@@ -214,4 +216,42 @@ QString messageText(const LogMessage& message, UiLanguage language)
 QString firmwareProblemText(const FirmwareCheck& check, UiLanguage language)
 {
     return messageText(LogMessage::firmwareProblem(static_cast<int>(check.problem), check.line), language);
+}
+
+namespace {
+struct NamedColor {
+    std::uint32_t rgb;  // 0xRRGGBB
+    std::array<const char*, kLanguageCount> name;
+};
+// The colours of the basic palettes, which the colour dialog offers first.
+constexpr std::array<NamedColor, 17> kNamedColors = {{
+    {0x000000, {"negro", "black"}},
+    {0xFFFFFF, {"blanco", "white"}},
+    {0xFF0000, {"rojo", "red"}},
+    {0x00FF00, {"verde", "green"}},
+    {0x0000FF, {"azul", "blue"}},
+    {0xFFFF00, {"amarillo", "yellow"}},
+    {0x00FFFF, {"cian", "cyan"}},
+    {0xFF00FF, {"magenta", "magenta"}},
+    {0xC0C0C0, {"gris claro", "light grey"}},
+    {0x808080, {"gris", "grey"}},
+    {0x800000, {"granate", "maroon"}},
+    {0x808000, {"oliva", "olive"}},
+    {0x008000, {"verde oscuro", "dark green"}},
+    {0x800080, {"morado", "purple"}},
+    {0x008080, {"verde azulado", "teal"}},
+    {0x000080, {"azul marino", "navy blue"}},
+    {0xFFA500, {"naranja", "orange"}},
+}};
+} // namespace
+
+QString colorName(int red, int green, int blue, UiLanguage language)
+{
+    const auto part = [](int value) { return static_cast<std::uint32_t>(std::clamp(value, 0, 255)); };
+    const std::uint32_t rgb = part(red) << 16 | part(green) << 8 | part(blue);
+    for (const NamedColor& named : kNamedColors) {
+        if (named.rgb == rgb)
+            return QString::fromUtf8(named.name[static_cast<std::size_t>(language)]);
+    }
+    return QStringLiteral("#%1").arg(rgb, 6, 16, QLatin1Char('0')).toUpper();
 }

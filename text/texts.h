@@ -95,6 +95,9 @@ QString uiText(Text text, UiLanguage language);
 QString messageText(const LogMessage& message, UiLanguage language);
 // The line that tells why a firmware file was refused.
 QString firmwareProblemText(const FirmwareCheck& check, UiLanguage language);
+// A colour as a screen reader says it: its plain name where one is exactly it,
+// else its hex value ("#1E90FF").
+QString colorName(int red, int green, int blue, UiLanguage language);
 
 // Texts that are the same in every language and never change.
 namespace FixedText {

@@ -1,17 +1,21 @@
 #include "ui/frozen_headers.h"
 
+#include "ui/grid_models.h"
 #include "ui/grid_view.h"
-#include "ui/matrix_layout.h"
 
 #include <QEvent>
-
-#include <algorithm>
 #include <QHeaderView>
 #include <QScrollBar>
+
+#include <algorithm>
 
 FrozenHeaders::FrozenHeaders(QTableView* grid, QAbstractItemDelegate* delegate)
     : QObject(grid), grid_(grid), delegate_(delegate)
 {
+    if (const auto* model = dynamic_cast<const GridModel*>(grid->model())) {
+        rows_ = model->headerRows();
+        columns_ = model->headerColumns();
+    }
     connect(grid_->verticalScrollBar(), &QScrollBar::rangeChanged, this, &FrozenHeaders::refresh);
     connect(grid_->horizontalScrollBar(), &QScrollBar::rangeChanged, this, &FrozenHeaders::refresh);
     grid_->installEventFilter(this);
@@ -20,11 +24,17 @@ FrozenHeaders::FrozenHeaders(QTableView* grid, QAbstractItemDelegate* delegate)
 
 void FrozenHeaders::makeOverlays()
 {
-    left_ = makeOverlay();
-    top_ = makeOverlay();
-    corner_ = makeOverlay();
-    connect(grid_->verticalScrollBar(), &QScrollBar::valueChanged, left_->verticalScrollBar(), &QScrollBar::setValue);
-    connect(grid_->horizontalScrollBar(), &QScrollBar::valueChanged, top_->horizontalScrollBar(), &QScrollBar::setValue);
+    made_ = true;
+    if (columns_ > 0) {
+        left_ = makeOverlay();
+        connect(grid_->verticalScrollBar(), &QScrollBar::valueChanged, left_->verticalScrollBar(), &QScrollBar::setValue);
+    }
+    if (rows_ > 0) {
+        top_ = makeOverlay();
+        connect(grid_->horizontalScrollBar(), &QScrollBar::valueChanged, top_->horizontalScrollBar(), &QScrollBar::setValue);
+    }
+    if (left_ && top_)
+        corner_ = makeOverlay();
 }
 
 QTableView* FrozenHeaders::makeOverlay()
@@ -52,9 +62,11 @@ QTableView* FrozenHeaders::makeOverlay()
 
 void FrozenHeaders::refresh()
 {
+    if (rows_ == 0 && columns_ == 0)
+        return;
     const bool across = grid_->horizontalScrollBar()->maximum() > 0;
     const bool down = grid_->verticalScrollBar()->maximum() > 0;
-    if (!left_) {
+    if (!made_) {
         // A grid whose whole content fits inside it never scrolls, whatever its
         // scroll bars say while it is being laid out.
         const QRect inside = grid_->contentsRect();
@@ -63,27 +75,39 @@ void FrozenHeaders::refresh()
         makeOverlays();
     }
     const QRect area = grid_->viewport()->geometry();
-    const int width = grid_->columnWidth(MatrixLayout::kNameLine) + grid_->columnWidth(MatrixLayout::kPortLine);
-    const int height = grid_->rowHeight(MatrixLayout::kNameLine) + grid_->rowHeight(MatrixLayout::kPortLine);
+    int width = 0;
+    for (int column = 0; column < std::min(columns_, grid_->model()->columnCount()); ++column)
+        width += grid_->columnWidth(column);
+    int height = 0;
+    for (int row = 0; row < std::min(rows_, grid_->model()->rowCount()); ++row)
+        height += grid_->rowHeight(row);
     for (QTableView* view : {left_, top_, corner_}) {
+        if (!view)
+            continue;
         view->horizontalHeader()->setDefaultSectionSize(grid_->horizontalHeader()->defaultSectionSize());
         view->verticalHeader()->setDefaultSectionSize(grid_->verticalHeader()->defaultSectionSize());
-        for (int line : {MatrixLayout::kNameLine, MatrixLayout::kPortLine}) {
-            if (line < grid_->model()->columnCount())
-                view->setColumnWidth(line, grid_->columnWidth(line));
-            if (line < grid_->model()->rowCount())
-                view->setRowHeight(line, grid_->rowHeight(line));
-        }
+        // The header rows of the left view and the header columns of the top
+        // one are under the corner; the top view needs every column's width.
+        for (int column = 0; column < grid_->model()->columnCount() && (view != left_ || column < columns_); ++column)
+            view->setColumnWidth(column, grid_->columnWidth(column));
+        for (int row = 0; row < grid_->model()->rowCount() && (view != top_ || row < rows_); ++row)
+            view->setRowHeight(row, grid_->rowHeight(row));
     }
-    left_->setGeometry(area.left(), area.top(), std::min(width, area.width()), area.height());
-    top_->setGeometry(area.left(), area.top(), area.width(), std::min(height, area.height()));
-    corner_->setGeometry(area.left(), area.top(), std::min(width, area.width()), std::min(height, area.height()));
-    left_->setVisible(across);
-    top_->setVisible(down);
-    corner_->setVisible(across || down);
-    left_->verticalScrollBar()->setValue(grid_->verticalScrollBar()->value());
-    top_->horizontalScrollBar()->setValue(grid_->horizontalScrollBar()->value());
-    corner_->raise();
+    if (left_) {
+        left_->setGeometry(area.left(), area.top(), std::min(width, area.width()), area.height());
+        left_->setVisible(across);
+        left_->verticalScrollBar()->setValue(grid_->verticalScrollBar()->value());
+    }
+    if (top_) {
+        top_->setGeometry(area.left(), area.top(), area.width(), std::min(height, area.height()));
+        top_->setVisible(down);
+        top_->horizontalScrollBar()->setValue(grid_->horizontalScrollBar()->value());
+    }
+    if (corner_) {
+        corner_->setGeometry(area.left(), area.top(), std::min(width, area.width()), std::min(height, area.height()));
+        corner_->setVisible(across || down);
+        corner_->raise();
+    }
 }
 
 bool FrozenHeaders::eventFilter(QObject* watched, QEvent* event)

@@ -4,11 +4,12 @@
 class QAbstractItemDelegate;
 class QTableView;
 
-// Keeps a scrolled matrix's two header lines in view: its name and port columns
-// on the left, its name and port rows on top, drawn over the grid by views of the
-// same model that scroll with it one way only. They show only while the grid can
-// scroll that way, so a matrix that fits is drawn by the grid alone, and they are
-// made the first time the grid can scroll: most configurations never need them.
+// Keeps a scrolled grid's header lines in view (the matrix's name and port
+// columns and rows, the device table's caption row): views of the same model,
+// drawn over the grid, that scroll with it one way only. They show only while
+// the grid can scroll that way, so a grid that fits is drawn by itself alone,
+// and they are made the first time the grid can scroll: most configurations
+// never need them. How many lines are headers the grid's model says.
 class FrozenHeaders : public QObject {
 public:
     FrozenHeaders(QTableView* grid, QAbstractItemDelegate* delegate);
@@ -25,7 +26,10 @@ private:
 
     QTableView* grid_;
     QAbstractItemDelegate* delegate_;
-    QTableView* left_ = nullptr;    // the name and port columns, scrolling up and down with the grid
-    QTableView* top_ = nullptr;     // the name and port rows, scrolling sideways with the grid
+    int rows_ = 0;     // header rows on top
+    int columns_ = 0;  // header columns on the left
+    bool made_ = false;
+    QTableView* left_ = nullptr;    // the header columns, scrolling up and down with the grid
+    QTableView* top_ = nullptr;     // the header rows, scrolling sideways with the grid
     QTableView* corner_ = nullptr;  // where both meet
 };

@@ -5,8 +5,11 @@
 
 class GridView;
 
-// The accessible face of a GridView (see grid_view.h): a table whose children
-// are the cells in view, and whose cells are built one by one as asked for.
+// The accessible face of a GridView (see grid_view.h): a table of the grid's
+// body, whose children are the body cells in view, built one by one as asked
+// for. The header lines the grid draws as cells are the table's row and column
+// header objects instead, so a value is heard with its column's name and rows
+// and columns are counted from the first body cell.
 class GridAccessible : public QAccessibleWidget, public QAccessibleTableInterface {
 public:
     explicit GridAccessible(GridView* view);
@@ -45,6 +48,11 @@ public:
     bool unselectColumn(int) override { return false; }
     void modelChange(QAccessibleTableModelChangeEvent* event) override;
 
+    // The object for a model index of the body (null for a header cell), and the
+    // header objects of a body row or column.
+    QAccessibleInterface* cellFor(const QModelIndex& index) const;
+    QAccessibleInterface* header(Qt::Orientation orientation, int section) const;
+
 private:
     struct Span {
         int firstRow = 0, lastRow = -1, firstColumn = 0, lastColumn = -1;
@@ -53,7 +61,10 @@ private:
     };
     Span inView() const;
     GridView* view() const;
+    int top() const;   // header rows
+    int left() const;  // header columns
     void forgetCells();
 
-    mutable QHash<quint64, QAccessible::Id> cells_;
+    mutable QHash<quint64, QAccessible::Id> cells_;    // by model row and column
+    mutable QHash<quint64, QAccessible::Id> headers_;  // by orientation and body line
 };

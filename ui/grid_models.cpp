@@ -154,6 +154,13 @@ QVariant RoutingMatrixModel::data(const QModelIndex& index, int role) const
             return data(index, Qt::AccessibleTextRole);
         return c.kind == MatrixCell::Kind::DeviceName ? QVariant(c.text) : QVariant();
     }
+    case Qt::CheckStateRole: {
+        // A route is a switch: a screen reader hears it checked or not.
+        const MatrixCell c = cell(index.row(), index.column());
+        if (c.kind != MatrixCell::Kind::Route)
+            return {};
+        return c.on ? Qt::Checked : Qt::Unchecked;
+    }
     case Qt::AccessibleTextRole:
     case Qt::AccessibleDescriptionRole: {
         const MatrixCell c = cell(index.row(), index.column());
@@ -186,7 +193,10 @@ Qt::ItemFlags RoutingMatrixModel::flags(const QModelIndex& index) const
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
 }
 
-DeviceTableModel::DeviceTableModel(const ConfigImage& image, QObject* parent) : GridModel(parent), image_(image) {}
+DeviceTableModel::DeviceTableModel(const ConfigImage& image, const ColorTable* colors, QObject* parent)
+    : GridModel(parent), image_(image), colors_(colors)
+{
+}
 
 void DeviceTableModel::rebuild()
 {
@@ -278,10 +288,19 @@ QVariant DeviceTableModel::data(const QModelIndex& index, int role) const
     case Qt::ToolTipRole:
         return index.column() == kNameColumn && c.kind == DeviceCell::Kind::Text ? QVariant(c.text) : QVariant();
     case Qt::AccessibleTextRole:
-        // The colour and wastebasket cells show no text: say what they do, for which device.
-        if (c.kind == DeviceCell::Kind::Color || c.kind == DeviceCell::Kind::Remove)
-            return uiText(c.kind == DeviceCell::Kind::Color ? Text::ColorOf : Text::RemoveOf, language_)
-                .arg(cell(index.row(), kNameColumn).text);
+        // The colour and wastebasket cells show no text: say what they do, for
+        // which device, and which colour the device has.
+        if (c.kind == DeviceCell::Kind::Remove)
+            return uiText(Text::RemoveOf, language_).arg(cell(index.row(), kNameColumn).text);
+        if (c.kind == DeviceCell::Kind::Color) {
+            const QString what = uiText(Text::ColorOf, language_).arg(cell(index.row(), kNameColumn).text);
+            if (!colors_ || c.deviceSlot < 0 || c.deviceSlot >= kColorCount)
+                return what;
+            const std::uint32_t bbggrr = (*colors_)[static_cast<std::size_t>(c.deviceSlot)];
+            return what + QStringLiteral(": ")
+                + colorName(static_cast<int>(bbggrr & 0xFF), static_cast<int>(bbggrr >> 8 & 0xFF),
+                            static_cast<int>(bbggrr >> 16 & 0xFF), language_);
+        }
         return c.text;
     default:
         return {};

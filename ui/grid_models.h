@@ -1,5 +1,6 @@
 #pragma once
 #include "config/config_image.h"
+#include "config/settings.h"
 #include "text/messages.h"
 #include "ui/matrix_layout.h"
 
@@ -35,6 +36,11 @@ struct MatrixCell {
 class GridModel : public QAbstractTableModel {
 public:
     using QAbstractTableModel::QAbstractTableModel;
+
+    // The grids draw their headers as cells: so many rows on top and columns on
+    // the left are headers, the rest is the body a screen reader walks.
+    virtual int headerRows() const = 0;
+    virtual int headerColumns() const = 0;
 
 protected:
     template <typename Refill>
@@ -76,6 +82,8 @@ public:
     // The language of the descriptions given to assistive technology.
     void setLanguage(UiLanguage language) { language_ = language; }
 
+    int headerRows() const override { return MatrixLayout::kRouterLine; }
+    int headerColumns() const override { return MatrixLayout::kRouterLine; }
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -115,7 +123,8 @@ public:
     static constexpr int kColorColumn = 4;
     static constexpr int kRemoveColumn = 5;
 
-    DeviceTableModel(const ConfigImage& image, QObject* parent = nullptr);
+    // `colors` (by slot) lets a screen reader hear each device's colour.
+    DeviceTableModel(const ConfigImage& image, const ColorTable* colors = nullptr, QObject* parent = nullptr);
 
     void rebuild();
     void setLanguage(UiLanguage language);
@@ -127,6 +136,8 @@ public:
     // What a row stands for, the same across refills while it exists.
     std::string rowKey(int row) const;
 
+    int headerRows() const override { return 1; }
+    int headerColumns() const override { return 0; }
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -135,6 +146,7 @@ public:
 
 private:
     const ConfigImage& image_;
+    const ColorTable* colors_;
     UiLanguage language_ = UiLanguage::Spanish;
     int rows_ = 0;
     std::vector<DeviceEntry> devices_;

@@ -2,6 +2,8 @@
 
 #include <QPainter>
 
+#include <algorithm>
+
 QColor colorFromTable(std::uint32_t bbggrr)
 {
     return QColor(bbggrr & 0xFF, (bbggrr >> 8) & 0xFF, (bbggrr >> 16) & 0xFF);
@@ -14,9 +16,19 @@ std::uint32_t colorToTable(const QColor& color)
 }
 
 namespace {
-// Text with an opaque ground of the cell's fill colour, its box's top-left at `at`.
-void drawOpaqueText(QPainter& painter, const QPoint& at, const QString& text, const QColor& ground)
+// A name too long for the room it has ends in an ellipsis; the whole name is in
+// the cell's tooltip. One that fits is drawn as it is.
+QString fitted(const QPainter& painter, const QString& text, int room)
 {
+    return painter.fontMetrics().horizontalAdvance(text) <= room
+        ? text : painter.fontMetrics().elidedText(text, Qt::ElideRight, std::max(room, 0));
+}
+
+// Text with an opaque ground of the cell's fill colour, its box's top-left at
+// `at`, in at most `room` pixels.
+void drawOpaqueText(QPainter& painter, const QPoint& at, const QString& whole, const QColor& ground, int room)
+{
+    const QString text = fitted(painter, whole, room);
     const QRect box = painter.fontMetrics().boundingRect(text).translated(-painter.fontMetrics().boundingRect(text).topLeft());
     const QRect placed = box.translated(at);
     if (ground.isValid())
@@ -78,16 +90,16 @@ void paintMatrixCell(QPainter& painter, const QRect& rect, const MatrixCell& cel
     painter.setPen(textColorOn(fill));
     switch (cell.placement) {
     case MatrixCell::Text::Across:
-        drawOpaqueText(painter, rect.topLeft() + QPoint(2, 2), cell.text, fill);
+        drawOpaqueText(painter, rect.topLeft() + QPoint(2, 2), cell.text, fill, rect.width() - 2);
         break;
     case MatrixCell::Text::Name:
-        drawOpaqueText(painter, rect.topLeft() + QPoint(4, 10), cell.text, fill);
+        drawOpaqueText(painter, rect.topLeft() + QPoint(4, 10), cell.text, fill, rect.width() - 4);
         break;
     case MatrixCell::Text::Vertical:
         // Reads bottom to top: the unrotated box's top-left sits near the bottom-left corner.
         painter.translate(rect.left() + 4, rect.bottom() + 1 - 5);
         painter.rotate(-90);
-        drawOpaqueText(painter, QPoint(0, 0), cell.text, fill);
+        drawOpaqueText(painter, QPoint(0, 0), cell.text, fill, rect.height() - 5);
         break;
     case MatrixCell::Text::None:
         break;
@@ -105,7 +117,8 @@ void paintDeviceCell(QPainter& painter, const QRect& rect, const DeviceCell& cel
         painter.setClipRect(rect);
         painter.setFont(style.font);
         painter.setPen(Qt::white);
-        painter.drawText(rect.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, cell.text);
+        painter.drawText(rect.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                         fitted(painter, cell.text, rect.width() - 2));
         painter.restore();
     }
     if (cell.kind == DeviceCell::Kind::Color) {

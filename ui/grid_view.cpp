@@ -3,6 +3,8 @@
 #include "ui/grid_accessible.h"
 
 #include <QAccessible>
+#include <QFocusEvent>
+#include <QTimer>
 
 GridView::GridView(QWidget* parent) : QTableView(parent)
 {
@@ -13,21 +15,64 @@ GridView::GridView(QWidget* parent) : QTableView(parent)
     (void)installed;
 }
 
-void GridView::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+namespace {
+GridAccessible* accessibleGrid(GridView* view)
 {
-    QAbstractItemView::currentChanged(current, previous);
-    if (!QAccessible::isActive() || !current.isValid() || !hasFocus())
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(view);
+    return face && face->tableInterface() ? static_cast<GridAccessible*>(face) : nullptr;
+}
+} // namespace
+
+void GridView::announceCurrent()
+{
+    if (!QAccessible::isActive() || !hasFocus())
         return;
-    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(this);
-    QAccessibleTableInterface* table = face ? face->tableInterface() : nullptr;
-    if (!table)
+    GridAccessible* grid = accessibleGrid(this);
+    QAccessibleInterface* cell = grid ? grid->cellFor(currentIndex()) : nullptr;
+    if (!cell)
         return;
     QAccessibleEvent event(this, QAccessible::Focus);
-    event.setChild(face->indexOfChild(table->cellAt(current.row(), current.column())));
+    event.setChild(grid->indexOfChild(cell));
     QAccessible::updateAccessibility(&event);
 }
 
+void GridView::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+{
+    QAbstractItemView::currentChanged(current, previous);
+    announceCurrent();
+}
+
+// Qt's table would announce the selection by its place in the whole table too.
 void GridView::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected)
 {
     QAbstractItemView::selectionChanged(selected, deselected);
+}
+
+void GridView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles)
+{
+    QTableView::dataChanged(topLeft, bottomRight, roles);
+    const QModelIndex current = currentIndex();
+    if (!QAccessible::isActive() || !current.isValid() || current.row() < topLeft.row()
+        || current.row() > bottomRight.row() || current.column() < topLeft.column()
+        || current.column() > bottomRight.column())
+        return;
+    GridAccessible* grid = accessibleGrid(this);
+    QAccessibleInterface* cell = grid ? grid->cellFor(current) : nullptr;
+    if (!cell)
+        return;
+    // Clients that keep the cell's name refresh it; one in focus is re-read.
+    QAccessibleEvent renamed(cell, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&renamed);
+    if (cell->state().checkable && topLeft == bottomRight) {
+        QAccessible::State changed;
+        changed.checked = true;
+        QAccessibleStateChangeEvent switched(cell, changed);
+        QAccessible::updateAccessibility(&switched);
+    }
+}
+
+void GridView::focusInEvent(QFocusEvent* event)
+{
+    QTableView::focusInEvent(event);
+    QTimer::singleShot(0, this, &GridView::announceCurrent);
 }

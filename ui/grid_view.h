@@ -15,4 +15,14 @@ protected:
     // this grid's children are the cells in view, so it announces that place.
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
+    // A change to the current cell is told: a route switched on or off as its
+    // checked state, a new colour as the cell's new name.
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles) override;
+    // The table's own focus announcement comes after any of its cells', so the
+    // current cell is announced again once the grid has taken the focus: the
+    // user hears where the keys will act, not only the table's name.
+    void focusInEvent(QFocusEvent* event) override;
+
+private:
+    void announceCurrent();
 };

@@ -7,10 +7,13 @@
 #include "ui/frozen_headers.h"
 #include "ui/grid_view.h"
 #include "ui/group_box.h"
+#include "ui/log_notice.h"
 #include "ui/pictures.h"
 #include "text/texts.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QPainter>
 #include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -53,6 +56,53 @@ public:
         return QProxyStyle::pixelMetric(metric, option, widget);
     }
 };
+
+// The menu bar underlines its mnemonics only while Alt is held, as on
+// Windows, so the bar looks the same until the keyboard asks for it; Alt alone
+// takes the keyboard to the bar.
+class MenuBarStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returned) const override
+    {
+        if (hint == SH_UnderlineShortcut)
+            return widget && widget->property(kShowMnemonics).toBool();
+        if (hint == SH_MenuBar_AltKeyNavigation)
+            return 1;
+        return QProxyStyle::styleHint(hint, option, widget, returned);
+    }
+    static constexpr const char* kShowMnemonics = "showMnemonics";
+};
+
+// A button with the keyboard's focus wears the same frame as a grid's current
+// cell: black at its edge and yellow inside, plain on any face. As on Windows,
+// it shows once the keyboard has moved the focus, not for a click.
+class ButtonFocusStyle : public QProxyStyle {
+public:
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override
+    {
+        QProxyStyle::drawControl(element, option, painter, widget);
+        const State keyboardFocus = State_HasFocus | State_KeyboardFocusChange;
+        if (element != CE_PushButton || (option->state & keyboardFocus) != keyboardFocus)
+            return;
+        painter->save();
+        painter->setPen(QPen(Qt::black, 1));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRect(option->rect.adjusted(0, 0, -1, -1));
+        painter->setPen(QPen(QColor(0xFF, 0xD8, 0x00), 2));
+        painter->drawRect(option->rect.adjusted(2, 2, -2, -2));
+        painter->restore();
+    }
+};
+
+// A menu title with its first letter as its mnemonic (Alt+I for Idioma).
+QString withMnemonic(const QString& title)
+{
+    QString escaped = title;
+    escaped.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    return QLatin1Char('&') + escaped;
+}
 
 // "ruta Keys In 1 → Synth Out 2", in a language.
 QString editText(const EditDescription& edit, UiLanguage language)
@@ -152,11 +202,12 @@ const std::array<ButtonKey, 4>& buttonKeys()
     return keys;
 }
 
-QPushButton* makeButton(QWidget* parent, Text text, int left, int top, int width, bool enabled)
+QPushButton* makeButton(QWidget* parent, Text text, int left, int top, int width, bool enabled, QStyle* style)
 {
     auto* button = new QPushButton(formText(text), parent);
     button->setGeometry(left, top, width, 25);
     button->setEnabled(enabled);
+    button->setStyle(style);
     return button;
 }
 } // namespace
@@ -199,7 +250,11 @@ void TMainForm::buildControls()
     client->setPalette(palette);
     setCentralWidget(client);
 
-    Idioma1 = menuBar()->addMenu(formText(Text::MenuLanguage));
+    auto* barStyle = new MenuBarStyle;
+    barStyle->setParent(this);
+    menuBar()->setStyle(barStyle);
+    menuBar()->installEventFilter(this);
+    Idioma1 = menuBar()->addMenu(withMnemonic(formText(Text::MenuLanguage)));
     // setStyle does not take ownership; the window does.
     auto* menuStyle = new FlagMenuStyle;
     menuStyle->setParent(this);
@@ -215,23 +270,26 @@ void TMainForm::buildControls()
 
     buildEditMenu();
 
-    botonConectar = makeButton(client, Text::Connect, 8, 28, 75, true);
+    // setStyle does not take ownership; the window does.
+    auto* buttonStyle = new ButtonFocusStyle;
+    buttonStyle->setParent(this);
+    botonConectar = makeButton(client, Text::Connect, 8, 28, 75, true, buttonStyle);
 
     const QColor frame = client->palette().color(QPalette::Highlight);
     LMDGroupBox1 = new FramedGroup(FixedText::kFirmwareCaption, tahoma(12), QColor(0x80, 0x00, 0x00), frame,
                                    QColor(0x00, 0x80, 0xFF), client);
     LMDGroupBox1->setGeometry(104, 11, 289, 52);
-    botonFVer = makeButton(LMDGroupBox1, Text::CurrentVersion, 13, 17, 84, true);
-    botonHexFile = makeButton(LMDGroupBox1, Text::HexFile, 112, 17, 75, false);
-    botonTodo = makeButton(LMDGroupBox1, Text::Update, 203, 17, 75, false);
+    botonFVer = makeButton(LMDGroupBox1, Text::CurrentVersion, 13, 17, 84, true, buttonStyle);
+    botonHexFile = makeButton(LMDGroupBox1, Text::HexFile, 112, 17, 75, false, buttonStyle);
+    botonTodo = makeButton(LMDGroupBox1, Text::Update, 203, 17, 75, false, buttonStyle);
 
     LMDGroupBox2 = new FramedGroup(FixedText::kRoutesCaption, tahoma(11), Qt::white, frame,
                                    QColor(0x00, 0x80, 0xFF), client);
     LMDGroupBox2->setGeometry(418, 11, 383, 52);
-    botonEnviar = makeButton(LMDGroupBox2, Text::Send, 15, 17, 75, false);
-    botonRecibir = makeButton(LMDGroupBox2, Text::Receive, 97, 17, 75, false);
-    botonAbrir = makeButton(LMDGroupBox2, Text::Open, 210, 17, 75, true);
-    botonGuardar = makeButton(LMDGroupBox2, Text::Save, 292, 17, 75, true);
+    botonEnviar = makeButton(LMDGroupBox2, Text::Send, 15, 17, 75, false, buttonStyle);
+    botonRecibir = makeButton(LMDGroupBox2, Text::Receive, 97, 17, 75, false, buttonStyle);
+    botonAbrir = makeButton(LMDGroupBox2, Text::Open, 210, 17, 75, true, buttonStyle);
+    botonGuardar = makeButton(LMDGroupBox2, Text::Save, 292, 17, 75, true, buttonStyle);
 
     Memo1 = new QPlainTextEdit(client);
     Memo1->setGeometry(8, 75, 385, 123);
@@ -250,7 +308,7 @@ void TMainForm::buildControls()
     Image2 = Pictures::logo();
     Image3 = Pictures::wastebasket();
 
-    deviceModel_ = new DeviceTableModel(session_->image(), this);
+    deviceModel_ = new DeviceTableModel(session_->image(), &session_->colors(), this);
     devicePaint_.colors = &session_->colors();
     devicePaint_.wastebasket = Image3;
     devicePaint_.font = tahoma(11);
@@ -278,6 +336,8 @@ void TMainForm::buildControls()
     SG->installEventFilter(this);
     matrixDesigned_ = SG->geometry();
     frozenHeaders_ = new FrozenHeaders(SG, matrixDelegate);
+    frozenCaption_ = new FrozenHeaders(SGN, SGN->itemDelegate());
+    notice_ = new LogNotice(client);
 
     connect(botonConectar, &QPushButton::clicked, this, &TMainForm::botonConectarClick);
     connect(botonFVer, &QPushButton::clicked, this, &TMainForm::botonFVerClick);
@@ -349,10 +409,24 @@ void TMainForm::FormCreate()
 void TMainForm::statusChanged(const RouterStatus& status)
 {
     const ButtonStates states = buttonStates(status);
-    botonRecibir->setEnabled(states.receive);
-    botonEnviar->setEnabled(states.send);
-    botonHexFile->setEnabled(states.hexFile);
-    botonTodo->setEnabled(states.update);
+    const std::pair<QPushButton*, bool> buttons[] = {
+        {botonRecibir, states.receive}, {botonEnviar, states.send},
+        {botonHexFile, states.hexFile}, {botonTodo, states.update},
+    };
+    for (const auto& [button, enabled] : buttons) {
+        // Qt would pass the focus of a disabled button to the next one in
+        // the chain; the log, where the outcome is written, keeps it instead.
+        if (!enabled && button->hasFocus()) {
+            focusLent_ = button;
+            Memo1->setFocus(Qt::OtherFocusReason);
+        }
+        button->setEnabled(enabled);
+    }
+    if (focusLent_ && focusLent_->isEnabled()) {
+        if (Memo1->hasFocus())
+            focusLent_->setFocus(Qt::OtherFocusReason);
+        focusLent_ = nullptr;
+    }
 }
 
 void TMainForm::logMessage(const LogMessage& message)
@@ -377,6 +451,7 @@ void TMainForm::AppendLogLine(const QString& text)
         line.prepend(QLatin1Char('\n'));
     cursor.insertText(line);
     Memo1->setTextCursor(cursor);
+    notice_->say(text);
 }
 
 void TMainForm::InsertLogText(const QString& text)
@@ -444,7 +519,7 @@ void TMainForm::setCaptions(UiLanguage language)
     };
     for (const auto& [control, text] : buttons)
         control->setText(uiText(text, language));
-    Idioma1->setTitle(uiText(Text::MenuLanguage, language));
+    setMenuTitles(language);
     for (std::size_t i = 0; i < kLanguages.size(); ++i)
         languageItems_[i]->setText(uiText(kLanguages[i].menuCaption, language));
 }
@@ -463,6 +538,12 @@ void TMainForm::setAccessibleTexts(UiLanguage language)
         QPushButton* button = this->*member;
         button->setToolTip(button->text() + QStringLiteral(" (") + key.toString(QKeySequence::NativeText) + QLatin1Char(')'));
     }
+}
+
+void TMainForm::setMenuTitles(UiLanguage language)
+{
+    Idioma1->setTitle(withMnemonic(uiText(Text::MenuLanguage, language)));
+    Edicion1->setTitle(withMnemonic(uiText(Text::MenuEdit, language)));
 }
 
 void TMainForm::Espaol1Click() { chooseLanguage(UiLanguage::Spanish); }
@@ -578,6 +659,11 @@ void TMainForm::SGNClick(const QModelIndex& index)
 
 void TMainForm::buildShortcuts()
 {
+    // F10 opens the first menu, as in most desktops.
+    connect(new QShortcut(QKeySequence(Qt::Key_F10), this), &QShortcut::activated, this, [this] {
+        menuBar()->setFocus(Qt::ShortcutFocusReason);
+        menuBar()->setActiveAction(Idioma1->menuAction());
+    });
     for (const auto& [member, key] : buttonKeys()) {
         QPushButton* button = this->*member;
         connect(new QShortcut(key, this), &QShortcut::activated, button, [button] {
@@ -589,7 +675,7 @@ void TMainForm::buildShortcuts()
 
 void TMainForm::buildEditMenu()
 {
-    Edicion1 = menuBar()->addMenu(formText(Text::MenuEdit));
+    Edicion1 = menuBar()->addMenu(withMnemonic(formText(Text::MenuEdit)));
     Deshacer1 = Edicion1->addAction(formText(Text::Undo));
     Deshacer1->setShortcut(QKeySequence::Undo);
     Rehacer1 = Edicion1->addAction(formText(Text::Redo));
@@ -603,7 +689,6 @@ void TMainForm::buildEditMenu()
 void TMainForm::refreshEditMenu()
 {
     const UiLanguage language = session_ ? session_->language() : UiLanguage::Spanish;
-    Edicion1->setTitle(uiText(Text::MenuEdit, language));
     const auto caption = [&](Text action, const EditDescription* edit) {
         const QString name = uiText(action, language);
         return edit ? name + QStringLiteral(": ") + editText(*edit, language) : name;
@@ -667,6 +752,11 @@ void TMainForm::ensureCurrentCell(QTableView* view)
 // Space or Enter on the current cell acts as a click on it.
 bool TMainForm::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == menuBar() && event->type() == QEvent::Paint) {
+        const bool show = QApplication::queryKeyboardModifiers() & Qt::AltModifier || menuBar()->hasFocus()
+            || menuBar()->activeAction();
+        menuBar()->setProperty(MenuBarStyle::kShowMnemonics, show);
+    }
     if (event->type() == QEvent::FocusIn && (watched == SG || watched == SGN))
         ensureCurrentCell(static_cast<QTableView*>(watched));
     if (event->type() == QEvent::KeyPress && (watched == SG || watched == SGN)) {

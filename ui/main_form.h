@@ -8,6 +8,7 @@
 
 #include <QImage>
 #include <QMainWindow>
+#include <QPointer>
 
 #include <functional>
 #include <memory>
@@ -15,6 +16,7 @@
 
 class FramedGroup;
 class FrozenHeaders;
+class LogNotice;
 class HidBackend;
 class MillisecondClock;
 class QMenu;
@@ -143,6 +145,7 @@ private:
     void ensureCurrentCell(QTableView* view);
     void setAccessibleTexts(UiLanguage language);
     void chooseLanguage(UiLanguage language);
+    void setMenuTitles(UiLanguage language);
 
     MainFormOptions options_;
     std::unique_ptr<Session> session_;
@@ -152,6 +155,11 @@ private:
     DevicePaintStyle devicePaint_;
     std::vector<QAction*> languageItems_;
     FrozenHeaders* frozenHeaders_ = nullptr;
+    FrozenHeaders* frozenCaption_ = nullptr;
+    LogNotice* notice_ = nullptr;
+    // A focused button the router's state disabled; the log holds the focus
+    // until the button is back, unless the user moves on.
+    QPointer<QPushButton> focusLent_;
     QRect devicesDesigned_;
     QRect matrixDesigned_;
     QtTexts qtTexts_;
