@@ -2,7 +2,8 @@
 # One entry point for newcomers and CI. Each command first installs the Debian
 # packages it needs (with sudo when not run as root), then:
 #   run       builds and starts the program
-#   test      builds and runs every test
+#   test      builds and runs every test, the last with Orca listening to the window
+#   screen-reader  only that last check: what Orca speaks as keys are pressed
 #   sanitize  runs every test built with AddressSanitizer and UndefinedBehaviorSanitizer
 #   package   builds the Debian package and checks it (lintian, desktop entry, AppStream)
 #   bench     runs the benchmarks, measures the idle window's CPU use and wake-ups, and its
@@ -18,6 +19,8 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 cd "$here"
 
 base=(build-essential cmake pkg-config qt6-base-dev qt6-translations-l10n libhidapi-dev libgtest-dev libgmock-dev fonts-wine)
+# Orca on a virtual display, with a window manager and a session bus.
+screen_reader=(orca at-spi2-core dbus xvfb xauth xdotool openbox)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then
@@ -89,9 +92,14 @@ case "$cmd" in
         QORV_TARGET=qorv-config build build
         exec ./build/qorv-config ;;
     test)
-        install_missing "${base[@]}"
+        install_missing "${base[@]}" "${screen_reader[@]}"
         build build
-        run_tests build ;;
+        run_tests build
+        bash packaging/screen-reader-check.sh build/qorv-config ;;
+    screen-reader)
+        install_missing "${base[@]}" "${screen_reader[@]}"
+        QORV_TARGET=qorv-config build build
+        bash packaging/screen-reader-check.sh build/qorv-config ;;
     sanitize)
         install_missing "${base[@]}"
         build build-asan -DQORV_SANITIZE=ON
