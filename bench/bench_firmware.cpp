@@ -125,7 +125,7 @@ void reportUpdateTicks()
     FakeClock clock;
     NullView view;
     Session session(backend, clock, view);
-    session.useWorkFolder(folder.path());
+    session.preferences().useWorkFolder(folder.path());
     session.connect();
     for (int i = 0; i < 3; ++i)
         session.tick();

@@ -217,7 +217,7 @@ struct Connection {
     explicit Connection(const RouterAccess& access)
         : view(access.err), session(*access.backend, *access.clock, view, access.trace)
     {
-        session.useWorkFolder(scratch.path());  // nothing of the window's work folder is touched
+        session.preferences().useWorkFolder(scratch.path());  // nothing of the window's work folder is touched
     }
     QTemporaryDir scratch;
     ConsoleView view;

@@ -12,75 +12,26 @@
 #include <cstdint>
 
 Session::Session(HidBackend& backend, MillisecondClock& clock, SessionView& view, Trace* trace)
-    : view_(view), clock_(clock), link_(backend, trace), boot_(link_, clock, *this, update_, hex_),
+    : view_(view), clock_(clock), preferences_([&view](const LogMessage& message) { view.showError(message); }),
+      connection_(backend, clock, trace), boot_(connection_.link(), clock, *this, update_, hex_),
       update_(boot_, hex_, *this)
 {
-    for (int slot = 0; slot < kColorCount; ++slot)
-        colors_[slot] = Settings::defaultColor(slot);
     boot_.ClearTransmit();
 }
 
 Session::~Session() = default;
 
-void Session::useWorkFolder(const QString& folder, std::unique_ptr<Settings> settings)
-{
-    workFolder_ = folder;
-    settings_ = settings ? std::move(settings) : std::make_unique<Settings>(settingsPath());
-}
-
-QString Session::lastConfigPath() const
-{
-    return QDir(workFolder_).filePath(QStringLiteral("last.qorv"));
-}
-
-QString Session::settingsPath() const
-{
-    return QDir(workFolder_).filePath(QString::fromLatin1(Settings::kFileName));
-}
-
-void Session::loadSettings()
-{
-    settings_->readColorTable(colors_);
-}
-
-UiLanguage Session::storedLanguage() const
-{
-    return languageFromSetting(settings_ ? settings_->readLanguage() : 0);
-}
-
 void Session::loadLastConfiguration()
 {
     ConfigImage image = document_.image();
-    readImageFile(lastConfigPath(), image);
+    readImageFile(preferences_.lastConfigPath(), image);
     document_.load(image);
-}
-
-bool Session::setColor(int slot, std::uint32_t color)
-{
-    if (slot < 0 || slot >= kColorCount)
-        return false;
-    colors_[slot] = color;
-    if (settings_ && settings_->writeColor(slot, color))
-        return true;
-    view_.showError(LogMessage::aboutFile(Msg::UnableToWrite, settingsPath()));
-    return false;
-}
-
-// The stored copy is written first; when it cannot be, the language stays as it was.
-bool Session::setLanguage(UiLanguage newLanguage)
-{
-    if (!settings_ || !settings_->writeLanguage(static_cast<int>(newLanguage))) {
-        view_.showError(LogMessage::aboutFile(Msg::UnableToWrite, settingsPath()));
-        return false;
-    }
-    language_ = newLanguage;
-    return true;
 }
 
 void Session::publish()
 {
-    status_.linkOpen = link_.isOpen();
-    status_.reconnecting = reconnecting_;
+    status_.linkOpen = connection_.isOpen();
+    status_.reconnecting = connection_.reconnecting();
     status_.fileAccepted = update_.fileAccepted();
     status_.recordsSent = static_cast<std::uint32_t>(boot_.programmedRecords());
     if (status_ == published_)
@@ -98,16 +49,14 @@ void Session::announceLink(bool open)
 
 bool Session::ConnectDevice()
 {
-    const bool open = link_.open();
+    const bool open = connection_.link().open();
     announceLink(open);
     return open;
 }
 
 void Session::connect()
 {
-    reconnecting_ = false;
-    if (link_.isOpen())
-        link_.close();
+    connection_.close();
     if (ConnectDevice())
         update_.queueVersion();
     publish();
@@ -150,15 +99,15 @@ void Session::tick()
     case SessionMode::Idle:
         break;
     }
-    if (reconnecting_)
-        retryReconnect();
-    if (link_.isOpen()) {
+    if (const std::optional<bool> opened = connection_.retryReconnect())
+        announceLink(*opened);
+    if (connection_.isOpen()) {
         boot_.PollReceive();
         boot_.ServiceTransmit();
     }
-    if (watching_)
+    if (connection_.watching())
         watchLink();
-    linkLost_ = false;
+    connection_.endTick();
     publish();
 }
 
@@ -166,28 +115,24 @@ void Session::tick()
 // away (its retries, the wait after the Jump), and an exchange holds the tick.
 void Session::watchLink()
 {
-    if (mode_ != SessionMode::Idle || update_.updateAll() || reconnecting_)
+    if (mode_ != SessionMode::Idle || update_.updateAll() || connection_.reconnecting())
         return;
-    if (link_.isOpen()) {
-        if (!linkLost_)
-            return;
-        link_.close();
+    switch (connection_.look()) {
+    case RouterConnection::Plug::PulledOut:
         boot_.Forget();
         announceLink(false);
-        nextPlugCheck_ = clock_.now() + kPlugCheckInterval;
-        return;
-    }
-    const std::uint32_t now = clock_.now();
-    if (static_cast<std::int32_t>(now - nextPlugCheck_) < 0)
-        return;
-    nextPlugCheck_ = now + kPlugCheckInterval;
-    if (link_.routerPresent())
+        break;
+    case RouterConnection::Plug::PluggedIn:
         connect();
+        break;
+    case RouterConnection::Plug::Nothing:
+        break;
+    }
 }
 
 bool Session::needsFastTick() const
 {
-    return mode_ != SessionMode::Idle || reconnecting_ || boot_.attemptsLeft() > 0
+    return mode_ != SessionMode::Idle || connection_.reconnecting() || boot_.attemptsLeft() > 0
         || boot_.transmitState() == CBootLoader::TransmitState::Waiting;
 }
 
@@ -201,30 +146,11 @@ void Session::finishUpdate()
     status_.outcome = RouterStatus::Outcome::Updated;
     update_.routesModeSeen();
     mode_ = SessionMode::Idle;
-    if (link_.isOpen())
-        link_.close();
-    if (link_.open()) {
+    if (connection_.reopenAfterRestart()) {
         announceLink(true);
         return;
     }
     status_.exchangeReady = false;
-    reconnecting_ = true;
-    reconnectStarted_ = clock_.now();
-    nextReconnect_ = reconnectStarted_ + kReconnectInterval;
-}
-
-void Session::retryReconnect()
-{
-    const std::uint32_t now = clock_.now();
-    if (static_cast<std::int32_t>(now - nextReconnect_) < 0)
-        return;
-    const bool open = link_.open();
-    if (open || now - reconnectStarted_ >= kReconnectPatience) {
-        reconnecting_ = false;
-        announceLink(open);
-        return;
-    }
-    nextReconnect_ = now + kReconnectInterval;
 }
 
 void Session::routesModeSeen()
@@ -381,17 +307,15 @@ void Session::exchangeFailed(const ConfigExchange& exchange, bool sending)
 // The router is gone: its link is closed and that is said once.
 void Session::dropLink()
 {
-    link_.close();
+    connection_.closeLost();
     boot_.Forget();
-    linkLost_ = false;
     announceLink(false);
-    nextPlugCheck_ = clock_.now() + kPlugCheckInterval;
 }
 
 void Session::linkFailed()
 {
     if (!update_.updateAll()) {
-        linkLost_ = true;
+        connection_.markLost();
         return;
     }
     // An update stops at once: there is nobody left to answer its retries.
@@ -406,7 +330,7 @@ ConfigExchange::Outcome Session::readRouterImage(ConfigImage& image, const Excha
     boot_.SettleOwedReplies(ConfigExchange::kLateReplyLimit);
     // Into a copy: a transfer that gives up half way must not leave a mixture behind.
     ConfigImage staging = image;
-    ConfigExchange exchange(link_, clock_);
+    ConfigExchange exchange(connection_.link(), clock_);
     if (!exchange.receiveImage(staging.rawBytes(), progress)) {
         exchangeFailed(exchange, false);
         return exchange.outcome();
@@ -418,7 +342,7 @@ ConfigExchange::Outcome Session::readRouterImage(ConfigImage& image, const Excha
 ConfigExchange::Outcome Session::writeRouterImage(const ConfigImage& image, const ExchangeProgress& progress)
 {
     boot_.SettleOwedReplies(ConfigExchange::kLateReplyLimit);
-    ConfigExchange exchange(link_, clock_);
+    ConfigExchange exchange(connection_.link(), clock_);
     if (!exchange.sendImage(image.rawBytes(), progress)) {
         exchangeFailed(exchange, true);
         return exchange.outcome();
@@ -433,7 +357,7 @@ bool Session::receiveConfiguration()
         return false;
     document_.replace(received, {Text::UndoReceive, {}, {}});
     document_.markStored();
-    saveConfiguration(lastConfigPath());
+    saveConfiguration(preferences_.lastConfigPath());
     view_.logMessage(Msg::ConfigReceived);
     return true;
 }

@@ -3,12 +3,13 @@
 #include "config/config_image.h"
 #include "config/settings.h"
 #include "core/config_document.h"
+#include "core/preferences.h"
+#include "core/router_connection.h"
 #include "core/router_status.h"
 #include "core/session_types.h"
 #include "firmware/hex_manager.h"
 #include "firmware/update_sequence.h"
 #include "link/boot_loader.h"
-#include "link/device_link.h"
 
 #include <QString>
 
@@ -22,31 +23,23 @@ class Trace;
 
 // Everything the program keeps for the whole run, in one owned object, and the
 // logic that does not depend on a window: connecting, the 1 ms tick, the
-// configuration exchange, files, settings and the firmware update. Faces act
+// configuration exchange, files and the firmware update; the preferences kept
+// between runs are its Preferences. Faces act
 // through its intents and learn where things stand from the RouterStatus it
 // publishes to its SessionView.
 class Session final : private BootListener, private UpdateListener {
 public:
     static constexpr std::int32_t kProgressDelay = 25;
     static constexpr std::int32_t kCopyCountdown = 14;
-    // After an update the router copies its flash and comes back on USB; it is
-    // looked for this often, for this long, before it is called offline.
-    static constexpr std::uint32_t kReconnectInterval = 250;
-    static constexpr std::uint32_t kReconnectPatience = 10000;
-    // How often an offline window looks for the router being plugged in: a
-    // little under a second, so that a tick that comes once a second, give or
-    // take its timer's slack, looks every time.
-    static constexpr std::uint32_t kPlugCheckInterval = 900;
 
     Session(HidBackend& backend, MillisecondClock& clock, SessionView& view, Trace* trace = nullptr);
     ~Session() override;
 
-    // Start-up pieces, in the order the window runs them.
-    // The settings object defaults to the INI file in the folder.
-    void useWorkFolder(const QString& folder, std::unique_ptr<Settings> settings = nullptr);
-    void loadSettings();
+    // The work folder, colours and language, kept between runs.
+    Preferences& preferences() { return preferences_; }
+    const Preferences& preferences() const { return preferences_; }
+    // The configuration last received, saved or shipped, from the work folder.
     void loadLastConfiguration();
-    UiLanguage storedLanguage() const;
 
     // Connecting and the tick.
     void connect();         // close if open, open again, and ask the bootloader for its version
@@ -59,7 +52,7 @@ public:
     // While on, an offline session connects by itself when the router is plugged
     // in, and a router that goes away while nothing runs is reported offline.
     // Never during a configuration exchange or an update.
-    void watchForRouter(bool on) { watching_ = on; }
+    void watchForRouter(bool on) { connection_.watch(on); }
 
     // The configuration being edited: its route and device edits, undo and redo
     // are the document's; receiving, sending, opening and saving are here.
@@ -89,12 +82,6 @@ public:
     bool openConfiguration(const QString& path);
     bool saveConfiguration(const QString& path);
 
-    // Settings.
-    const ColorTable& colors() const { return colors_; }
-    UiLanguage language() const { return language_; }
-    bool setColor(int slot, std::uint32_t color);
-    bool setLanguage(UiLanguage language);
-
     // The firmware update.
     void queueVersion() { update_.queueVersion(); }
     // `shownName` is how the log names the file; null `chosen`: the dialog was cancelled.
@@ -108,11 +95,7 @@ public:
 
     const RouterStatus& status() const { return status_; }
     SessionMode mode() const { return mode_; }
-    bool isOpen() const { return link_.isOpen(); }
-
-    QString workFolder() const { return workFolder_; }
-    QString lastConfigPath() const;
-    QString settingsPath() const;
+    bool isOpen() const { return connection_.isOpen(); }
 
 private:
     // BootListener
@@ -128,16 +111,14 @@ private:
     void dropLink();
     void announceLink(bool open);
     void finishUpdate();
-    void retryReconnect();
     void publish();
     void watchLink();
 
     SessionView& view_;
     MillisecondClock& clock_;
+    Preferences preferences_;
     ConfigDocument document_;
-    ColorTable colors_{};
-    UiLanguage language_ = UiLanguage::Spanish;
-    DeviceLink link_;
+    RouterConnection connection_;
     CHexManager hex_;
     // The transport hands the bootloader's replies to the update, which was
     // given the transport: each knows the other, neither uses the other while
@@ -148,18 +129,9 @@ private:
     SessionMode mode_ = SessionMode::Idle;
     std::int32_t progressDelay_ = kProgressDelay;
     std::int32_t copyCountdown_ = 0;
-    bool reconnecting_ = false;
-    std::uint32_t reconnectStarted_ = 0;
-    std::uint32_t nextReconnect_ = 0;
     QString firmwareName_;
-    bool watching_ = false;
-    bool linkLost_ = false;
-    std::uint32_t nextPlugCheck_ = 0;
 
     RouterStatus status_;
     RouterStatus published_;
     ConfigExchange::Failure exchangeFailure_;
-
-    QString workFolder_;
-    std::unique_ptr<Settings> settings_;
 };

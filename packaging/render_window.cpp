@@ -61,7 +61,7 @@ int main(int argc, char** argv)
     }
     const std::uint32_t colors[] = {0x2A4AE0, 0xD08020, 0x40B040, 0x20A0E0};
     for (int slot = 0; slot < 4; ++slot)
-        form.session().setColor(slot, colors[slot]);
+        form.session().preferences().setColor(slot, colors[slot]);
     form.SG->setCurrentIndex(form.matrixModel().index(4, 6));
     form.show();
     app.processEvents();

@@ -373,7 +373,7 @@ namespace {
 // A session in a work folder of its own, over a simulated router.
 class ExchangeSession : public ::testing::Test {
 protected:
-    void SetUp() override { session.useWorkFolder(folder.path()); }
+    void SetUp() override { session.preferences().useWorkFolder(folder.path()); }
     // Replies take `ms` of the fake clock, which a waiting read advances.
     void slowReplies(std::uint32_t ms)
     {
@@ -402,7 +402,7 @@ TEST_F(ExchangeSession, ReceiveReplacesImageAndLastFileOnlyWhenComplete)
     router.faults.answersLeft = 30;
     session.receiveConfiguration();
     EXPECT_EQ(session.image(), before);
-    EXPECT_FALSE(QFile::exists(session.lastConfigPath()));
+    EXPECT_FALSE(QFile::exists(session.preferences().lastConfigPath()));
     EXPECT_EQ(view.ids().back(), Msg::Offline);
     EXPECT_FALSE(view.enabled(Button::Receive));
     EXPECT_FALSE(view.enabled(Button::Send));
@@ -415,7 +415,7 @@ TEST_F(ExchangeSession, ReceiveReplacesImageAndLastFileOnlyWhenComplete)
     EXPECT_EQ(view.ids().back(), Msg::ConfigReceived);
     EXPECT_TRUE(session.document().canUndo()) << "the received image replaced the one on screen";
     EXPECT_FALSE(session.document().modified()) << "and is what the router holds";
-    QFile last(session.lastConfigPath());
+    QFile last(session.preferences().lastConfigPath());
     ASSERT_TRUE(last.open(QIODevice::ReadOnly));
     EXPECT_EQ(last.readAll(), QByteArray(reinterpret_cast<const char*>(router.image.rawBytes()), kImageSize));
 
@@ -482,7 +482,7 @@ TEST_F(ExchangeSession, SlowRouterNeverLeavesAShiftedImage)
     session.receiveConfiguration();
     ASSERT_EQ(view.ids().back(), Msg::ConfigReceived);
     EXPECT_EQ(session.image(), router.image);
-    QFile last(session.lastConfigPath());
+    QFile last(session.preferences().lastConfigPath());
     ASSERT_TRUE(last.open(QIODevice::ReadOnly));
     EXPECT_EQ(last.readAll(), QByteArray(reinterpret_cast<const char*>(router.image.rawBytes()), kImageSize));
 }
@@ -556,7 +556,7 @@ TEST_F(ExchangeSession, SlowProbeAnswerNeverReachesTheReceive)
     ASSERT_TRUE(session.receiveConfiguration());
     EXPECT_EQ(session.image(), router.image);
     EXPECT_EQ(router.written.size(), 66u + 67u) << "two reads that agreed: the marker was taken before the exchange";
-    QFile last(session.lastConfigPath());
+    QFile last(session.preferences().lastConfigPath());
     ASSERT_TRUE(last.open(QIODevice::ReadOnly));
     EXPECT_EQ(last.readAll(), QByteArray(reinterpret_cast<const char*>(router.image.rawBytes()), kImageSize));
 }
@@ -584,7 +584,7 @@ TEST_F(ExchangeSession, UnplugDuringATransferIsSaidOnceAndKeepsTheImage)
         }
         EXPECT_FALSE(session.isOpen());
         EXPECT_EQ(session.image(), before);
-        EXPECT_FALSE(QFile::exists(session.lastConfigPath()));
+        EXPECT_FALSE(QFile::exists(session.preferences().lastConfigPath()));
         std::vector<Msg> expected = {Msg::Offline};
         if (!receive)
             expected.push_back(Msg::ConfigPartlyWritten);

@@ -222,7 +222,7 @@ TEST_F(EditTest, KeyboardOnlyFromTheFirstControl)
     EXPECT_EQ(form->SGN->currentIndex(), cell(form->SGN, 2, DeviceTableModel::kColorColumn));
     dialogs.colorAnswers.push_back(QColor(1, 2, 3));
     press(Qt::Key_Enter);
-    EXPECT_EQ(form->session().colors()[1], 0x030201u);
+    EXPECT_EQ(form->session().preferences().colors()[1], 0x030201u);
 
     // The matrix: MIDI In → MIDI Out first, then Keys In 2 → Synth Out 2.
     press(Qt::Key_Tab);

@@ -135,8 +135,8 @@ TEST_F(FormTest, MatrixPaintsMarksColoursAndHeaderCells)
     ConfigImage image = twoAndThree();
     image.toggleRoute(0, 0, 1, 0);
     startWith(image);
-    form->session().setColor(0, 0x0000FF);  // red, as 0x00BBGGRR
-    form->session().setColor(1, 0xFF0000);  // blue
+    form->session().preferences().setColor(0, 0x0000FF);  // red, as 0x00BBGGRR
+    form->session().preferences().setColor(1, 0xFF0000);  // blue
     form->show();
     const QImage shot = form->SG->grab().toImage();
     QTableView* sg = form->SG;
@@ -207,11 +207,11 @@ TEST_F(FormTest, PickingAColourStoresOnlyThatSlot)
     dialogs.colorAnswers.push_back(std::nullopt);
     form->SGNClick(cell(form->SGN, 3, 4));
     EXPECT_FALSE(QFile::exists(iniPath()));
-    EXPECT_EQ(form->session().colors()[2], 2u * 65792u);
+    EXPECT_EQ(form->session().preferences().colors()[2], 2u * 65792u);
 
     dialogs.colorAnswers.push_back(QColor(0x11, 0x22, 0x33));
     form->SGNClick(cell(form->SGN, 3, 4));
-    EXPECT_EQ(form->session().colors()[2], 0x332211u);
+    EXPECT_EQ(form->session().preferences().colors()[2], 0x332211u);
     QSettings ini(iniPath(), QSettings::IniFormat);
     EXPECT_EQ(ini.allKeys(), QStringList{QStringLiteral("Colores/color3")});
     EXPECT_EQ(ini.value(QStringLiteral("Colores/color3")).toInt(), 0x332211);
@@ -279,7 +279,7 @@ TEST_F(FormTest, LargestConfigurationBuildsTheWholeMatrix)
     ASSERT_GT(form->SG->horizontalScrollBar()->value(), 0);
     const QImage shot = form->SG->grab().toImage();  // the grid and what is drawn over it (its viewport at 0, 0)
     const auto headerFill = [&](const MatrixCell& cell) {
-        return cell.kind == MatrixCell::Kind::DeviceName ? colorFromTable(form->session().colors()[static_cast<std::size_t>(cell.deviceSlot)])
+        return cell.kind == MatrixCell::Kind::DeviceName ? colorFromTable(form->session().preferences().colors()[static_cast<std::size_t>(cell.deviceSlot)])
                                                          : GridColors::kHeader;
     };
     const int lastRow = form->SG->rowAt(form->SG->viewport()->height() - 1);
@@ -324,7 +324,7 @@ TEST_F(FormTest, ColourThatCannotBeStoredStillLastsForThisRun)
     form->SGNClick(cell(form->SGN, 1, 4));
     ASSERT_EQ(dialogs.errors.size(), 1u);
     EXPECT_TRUE(dialogs.errors[0].startsWith(QStringLiteral("Unable to write to ")));
-    EXPECT_EQ(form->session().colors()[0], 0x332211u);
+    EXPECT_EQ(form->session().preferences().colors()[0], 0x332211u);
 }
 
 // A click on a route, its undo and its redo change that one cell: the matrix

@@ -76,7 +76,7 @@ TEST_F(FormTest, FailedLanguageWriteChangesNothing)
     start();
     form->English1Click();
     EXPECT_EQ(dialogs.errors.size(), 1u);
-    EXPECT_EQ(form->session().language(), UiLanguage::Spanish);
+    EXPECT_EQ(form->session().preferences().language(), UiLanguage::Spanish);
     EXPECT_EQ(form->botonConectar->text(), QStringLiteral("Conectar"));
 }
 

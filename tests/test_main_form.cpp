@@ -195,7 +195,7 @@ TEST_F(FormTest, UnwritableSettingsAtStartStillLoadsDrawsAndConnects)
     start();
     ASSERT_EQ(dialogs.errors.size(), 1u);
     EXPECT_EQ(dialogs.errors[0], QStringLiteral("Unable to write to ") + iniPath());
-    EXPECT_EQ(form->session().language(), UiLanguage::Spanish);
+    EXPECT_EQ(form->session().preferences().language(), UiLanguage::Spanish);
     EXPECT_EQ(form->botonConectar->text(), QStringLiteral("Conectar"));
     EXPECT_EQ(form->session().image(), sampleConfiguration());
     EXPECT_EQ(logLines().back(), QStringLiteral("QORV CONECTADO"));

@@ -14,7 +14,7 @@
 namespace {
 class SessionTest : public ::testing::Test {
 protected:
-    void SetUp() override { session.useWorkFolder(dir.path()); }
+    void SetUp() override { session.preferences().useWorkFolder(dir.path()); }
 
     QTemporaryDir dir;
     SimRouter router{SimRouter::Mode::Routes};

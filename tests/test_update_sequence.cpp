@@ -14,7 +14,7 @@ class UpdateTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        session.useWorkFolder(dir.path());
+        session.preferences().useWorkFolder(dir.path());
         session.connect();
     }
     void tick(int times = 1)

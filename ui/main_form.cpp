@@ -308,8 +308,8 @@ void TMainForm::buildControls()
     Image2 = Pictures::logo();
     Image3 = Pictures::wastebasket();
 
-    deviceModel_ = new DeviceTableModel(session_->image(), &session_->colors(), this);
-    devicePaint_.colors = &session_->colors();
+    deviceModel_ = new DeviceTableModel(session_->image(), &session_->preferences().colors(), this);
+    devicePaint_.colors = &session_->preferences().colors();
     devicePaint_.wastebasket = Image3;
     devicePaint_.font = tahoma(11);
     devicePaint_.selection = client->palette().color(QPalette::Highlight);
@@ -322,7 +322,7 @@ void TMainForm::buildControls()
     devicesDesigned_ = SGN->geometry();
 
     matrixModel_ = new RoutingMatrixModel(session_->image(), this);
-    matrixPaint_.colors = &session_->colors();
+    matrixPaint_.colors = &session_->preferences().colors();
     matrixPaint_.logo = Image2;
     matrixPaint_.routeMark = Image1;
     matrixPaint_.font = tahoma(11, true);
@@ -387,13 +387,13 @@ void TMainForm::FormCreate()
     const QString folder = workFolderPath(options_.homePath, options_.fallbackHome);
     prepareWorkFolder(folder, options_.programFolder);
     QDir::setCurrent(folder);
-    session_->useWorkFolder(folder, options_.openSettings
+    session_->preferences().useWorkFolder(folder, options_.openSettings
         ? options_.openSettings(QDir(folder).filePath(QString::fromLatin1(Settings::kFileName))) : nullptr);
-    session_->loadSettings();
+    session_->preferences().load();
     // The stored language is chosen as its menu item would (English1Click for
     // English). One that cannot be stored again shows the error box there;
     // start-up still goes on to load, draw and connect.
-    if (const UiLanguage stored = session_->storedLanguage(); stored != UiLanguage::Spanish)
+    if (const UiLanguage stored = session_->preferences().storedLanguage(); stored != UiLanguage::Spanish)
         chooseLanguage(stored);
     else
         setAccessibleTexts(UiLanguage::Spanish);
@@ -431,12 +431,12 @@ void TMainForm::statusChanged(const RouterStatus& status)
 
 void TMainForm::logMessage(const LogMessage& message)
 {
-    AppendLogLine(messageText(message, session_->language()));
+    AppendLogLine(messageText(message, session_->preferences().language()));
 }
 
 void TMainForm::showError(const LogMessage& message)
 {
-    options_.dialogs->showError(this, messageText(message, session_->language()));
+    options_.dialogs->showError(this, messageText(message, session_->preferences().language()));
 }
 
 // A new last line; a text ending in a line break leaves the caret on an empty last
@@ -551,7 +551,7 @@ void TMainForm::English1Click() { chooseLanguage(UiLanguage::English); }
 
 void TMainForm::chooseLanguage(UiLanguage language)
 {
-    if (!session_->setLanguage(language))
+    if (!session_->preferences().setLanguage(language))
         return;
     setCaptions(language);
     setAccessibleTexts(language);
@@ -571,7 +571,7 @@ void TMainForm::rebuildDeviceTable()
     const auto rowKey = [this](int row) { return deviceModel_->rowKey(row); };
     const auto columnKey = [](int column) { return std::to_string(column); };
     const CellSpot spot = rememberCell(SGN, rowKey, columnKey);
-    deviceModel_->setLanguage(session_->language());
+    deviceModel_->setLanguage(session_->preferences().language());
     deviceModel_->rebuild();
     restoreCell(SGN, spot, rowKey, columnKey);
     const int widths[] = {63, 126, 69, 51, 39, 28};
@@ -644,12 +644,12 @@ void TMainForm::SGNClick(const QModelIndex& index)
             return;
         ColorDialog1 = *picked;
         // Kept for this run even when the settings file cannot store it.
-        session_->setColor(slot, colorToTable(*picked));
+        session_->preferences().setColor(slot, colorToTable(*picked));
         deviceModel_->repaintAll();
         matrixModel_->repaintAll();
     } else if (index.column() == DeviceTableModel::kRemoveColumn) {
         const QString name = deviceModel_->cell(index.row(), DeviceTableModel::kNameColumn).text;
-        const UiLanguage language = session_->language();
+        const UiLanguage language = session_->preferences().language();
         if (!options_.dialogs->askYesNo(this, uiText(Text::RemoveTitle, language),
                                         uiText(Text::RemoveQuestion, language).arg(name), DefaultAnswer::Yes))
             return;
@@ -688,7 +688,7 @@ void TMainForm::buildEditMenu()
 // "Deshacer: ruta Keys In 1 → Synth Out 2", in the language shown now.
 void TMainForm::refreshEditMenu()
 {
-    const UiLanguage language = session_ ? session_->language() : UiLanguage::Spanish;
+    const UiLanguage language = session_ ? session_->preferences().language() : UiLanguage::Spanish;
     const auto caption = [&](Text action, const EditDescription* edit) {
         const QString name = uiText(action, language);
         return edit ? name + QStringLiteral(": ") + editText(*edit, language) : name;
@@ -727,7 +727,7 @@ void TMainForm::historyChanged()
 
 void TMainForm::closeEvent(QCloseEvent* event)
 {
-    const UiLanguage language = session_->language();
+    const UiLanguage language = session_->preferences().language();
     if (isWindowModified()
         && !options_.dialogs->askYesNo(this, uiText(Text::QuitTitle, language), uiText(Text::QuitQuestion, language),
                                        DefaultAnswer::No)) {

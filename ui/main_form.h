@@ -76,7 +76,7 @@ public:
     void Timer1Timer();
     // With nothing to do the tick slows to this, so an idle window lets the
     // processor sleep: once a second it looks for a router plugged in or
-    // pulled out (Session::kPlugCheckInterval), and nothing else.
+    // pulled out (RouterConnection::kPlugCheckInterval), and nothing else.
     static constexpr int kIdleTickMilliseconds = 1000;
     void SGClick(const QModelIndex& index);
     void SGNClick(const QModelIndex& index);
