@@ -97,8 +97,8 @@ void BM_UndoAndRedoRoute(benchmark::State& state)
     TMainForm& form = *program().form;
     form.SGClick(form.matrixModel().index(kRow, kColumn));
     for (auto _ : state) {
-        form.Deshacer1->trigger();
-        form.Rehacer1->trigger();
+        form.undoAction->trigger();
+        form.redoAction->trigger();
         QApplication::processEvents();
     }
 }

@@ -135,17 +135,6 @@ std::uint16_t CHexManager::ReadRecord(std::uint8_t* dest, std::size_t capacity, 
     return static_cast<std::uint16_t>(written);
 }
 
-std::uint32_t CHexManager::recordCount()
-{
-    std::uint32_t count = 0;
-    if (!Rewind())
-        return 0;
-    std::array<std::uint8_t, kMaxRecordBytes> record{};
-    while (ReadRecord(record.data(), record.size()))
-        ++count;
-    return count;
-}
-
 bool CHexManager::BuildImage(ImageRange& range)
 {
     range = ImageRange{};

@@ -39,8 +39,6 @@ public:
     // Reads the whole held file as an update would and reports the first reason it
     // could not be programmed and verified whole. Leaves the read position at the end.
     FirmwareCheck Check();
-    // The records a programming run hands out, counted with the same reader.
-    std::uint32_t recordCount();
 
     // FirmwarePayloads
     std::uint16_t nextRecord(std::uint8_t* dest, std::size_t capacity) override { return ReadRecord(dest, capacity); }

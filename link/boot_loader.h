@@ -87,7 +87,6 @@ public:
     TransmitState transmitState() const { return State; }
     std::uint8_t lastCommand() const { return LastCommand; }
     std::uint16_t receiveCount() const { return Receiver.count(); }
-    bool rewindOnProgram() const { return RewindOnProgram; }
     // Records handed to Program packets since the last programming run began.
     std::size_t programmedRecords() const { return ProgrammedRecords; }
 

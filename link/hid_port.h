@@ -13,7 +13,8 @@ class HidPort {
 public:
     virtual ~HidPort() = default;  // closes the device
     // Writes one whole output report of kReportSize bytes, byte 0 the report ID.
-    // Returns the library's result; callers treat every write as sent.
+    // Returns the library's result: the bytes written, negative when the write
+    // failed (DeviceLink::write turns that into false and the device may be gone).
     virtual int write(const std::uint8_t* report) = 0;
     // Never blocks: 0 when no input report is waiting, the number of data bytes
     // copied (report ID stripped) when one was read, negative on error.

@@ -198,7 +198,7 @@ TEST_F(FormTest, OpeningWhatIsNotAConfigurationChangesNothing)
         EXPECT_EQ(form->session().image(), before);
         EXPECT_EQ(logLines().size(), lines + 1);
         EXPECT_EQ(logLines().back(), QString::fromUtf8(c.line.toUtf8()));
-        EXPECT_FALSE(form->Deshacer1->isEnabled());
+        EXPECT_FALSE(form->undoAction->isEnabled());
         EXPECT_FALSE(form->configurationModified());
     }
 }

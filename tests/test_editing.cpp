@@ -9,7 +9,6 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
-#include <QUndoStack>
 
 #include <array>
 
@@ -23,7 +22,7 @@ protected:
         router.image = keysAndSynth();
         router.image.toggleRoute(1, 2, 0, 1);
     }
-    QString undoCaption() const { return form->Deshacer1->text(); }
+    QString undoCaption() const { return form->undoAction->text(); }
     // The window shown and active, connected, with the focus where it opens.
     void startAtFirstControl(const ConfigImage& image)
     {
@@ -101,16 +100,16 @@ TEST_F(EditTest, UndoAndRedoRestoreEachKindOfEdit)
         const ConfigImage after = form->session().image();
         ASSERT_NE(after, before);
         EXPECT_EQ(undoCaption(), c.caption);
-        form->Deshacer1->trigger();
+        form->undoAction->trigger();
         EXPECT_EQ(form->session().image(), before);
         expectGridsShow(before);
-        form->Rehacer1->trigger();
+        form->redoAction->trigger();
         EXPECT_EQ(form->session().image(), after);
         expectGridsShow(after);
     }
     // Back to the start through the whole history.
-    while (form->Deshacer1->isEnabled())
-        form->Deshacer1->trigger();
+    while (form->undoAction->isEnabled())
+        form->undoAction->trigger();
     EXPECT_EQ(form->session().image(), keysAndSynth());
 }
 
@@ -123,24 +122,24 @@ TEST_F(EditTest, EditMenuInBothLanguagesWithItsShortcuts)
     ASSERT_EQ(menus.size(), 2);
     EXPECT_EQ(menus[0]->text(), QStringLiteral("&Idioma"));
     EXPECT_EQ(menus[1]->text(), QString::fromUtf8("&Edición"));
-    EXPECT_EQ(form->Deshacer1->text(), QStringLiteral("Deshacer"));
-    EXPECT_FALSE(form->Deshacer1->isEnabled());
-    EXPECT_EQ(form->Deshacer1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
-    EXPECT_EQ(form->Rehacer1->shortcuts(),
+    EXPECT_EQ(form->undoAction->text(), QStringLiteral("Deshacer"));
+    EXPECT_FALSE(form->undoAction->isEnabled());
+    EXPECT_EQ(form->undoAction->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
+    EXPECT_EQ(form->redoAction->shortcuts(),
               (QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)}));
 
     // Opens the menu a key names, checks it is the one shown, and closes it.
     const auto opens = [&](int key, Qt::KeyboardModifiers modifiers, QMenu* menu) {
         press(key, modifiers);
         const bool shown = QTest::qWaitFor([&] { return menu->isVisible(); }, 1000);
-        const bool alone = !(menu == form->Idioma1 ? form->Edicion1 : form->Idioma1)->isVisible();
+        const bool alone = !(menu == form->Idioma1 ? form->editMenu : form->Idioma1)->isVisible();
         press(Qt::Key_Escape);
         press(Qt::Key_Escape);
         const bool closed = QTest::qWaitFor([&] { return !menu->isVisible(); }, 1000);
         return shown && alone && closed;
     };
     EXPECT_TRUE(opens(Qt::Key_I, Qt::AltModifier, form->Idioma1)) << "Alt+I";
-    EXPECT_TRUE(opens(Qt::Key_E, Qt::AltModifier, form->Edicion1)) << "Alt+E";
+    EXPECT_TRUE(opens(Qt::Key_E, Qt::AltModifier, form->editMenu)) << "Alt+E";
     EXPECT_TRUE(opens(Qt::Key_F10, Qt::NoModifier, form->Idioma1)) << "F10";
 
     form->SGClick(cell(form->SG, 4, 5));
@@ -153,10 +152,10 @@ TEST_F(EditTest, EditMenuInBothLanguagesWithItsShortcuts)
     EXPECT_EQ(menus[0]->text(), QStringLiteral("&Language"));
     EXPECT_EQ(menus[1]->text(), QStringLiteral("&Edit"));
     EXPECT_TRUE(opens(Qt::Key_L, Qt::AltModifier, form->Idioma1)) << "Alt+L";
-    EXPECT_TRUE(opens(Qt::Key_E, Qt::AltModifier, form->Edicion1)) << "Alt+E";
-    EXPECT_EQ(form->Deshacer1->text(), QString::fromUtf8("Undo: route Keys In 2 → Synth Out 1"));
-    form->Deshacer1->trigger();
-    EXPECT_EQ(form->Rehacer1->text(), QString::fromUtf8("Redo: route Keys In 2 → Synth Out 1"));
+    EXPECT_TRUE(opens(Qt::Key_E, Qt::AltModifier, form->editMenu)) << "Alt+E";
+    EXPECT_EQ(form->undoAction->text(), QString::fromUtf8("Undo: route Keys In 2 → Synth Out 1"));
+    form->undoAction->trigger();
+    EXPECT_EQ(form->redoAction->text(), QString::fromUtf8("Redo: route Keys In 2 → Synth Out 1"));
 }
 
 // The title's mark follows what has not reached the router or a file.
@@ -174,7 +173,7 @@ TEST_F(EditTest, ModifiedMarkAndTheCloseQuestion)
 
     form->SGClick(cell(form->SG, 4, 6));
     EXPECT_TRUE(form->isWindowModified());
-    form->Deshacer1->trigger();
+    form->undoAction->trigger();
     EXPECT_FALSE(form->isWindowModified()) << "undone back to what was sent";
 
     form->SGClick(cell(form->SG, 4, 6));

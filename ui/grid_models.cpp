@@ -3,9 +3,27 @@
 #include "config/device_name.h"
 #include "text/texts.h"
 
+#include <array>
+#include <optional>
+
 namespace {
-constexpr Text kDeviceHeaders[] = {Text::HeaderVidPid, Text::HeaderDevice, Text::HeaderSerial, Text::HeaderPorts,
-                                   Text::HeaderColor};
+// The device table's columns in order: the caption row's text (none over the
+// wastebasket) and the designed width of the cell, without its grid line.
+struct DeviceColumn {
+    std::optional<Text> caption;
+    int width;
+};
+constexpr std::array<DeviceColumn, DeviceTableModel::kColumns> kDeviceColumns = {{
+    {Text::HeaderVidPid, 63},
+    {Text::HeaderDevice, 126},
+    {Text::HeaderSerial, 69},
+    {Text::HeaderPorts, 51},
+    {Text::HeaderColor, 39},
+    {std::nullopt, 28},
+}};
+static_assert(kDeviceColumns[DeviceTableModel::kNameColumn].caption == Text::HeaderDevice);
+static_assert(kDeviceColumns[DeviceTableModel::kColorColumn].caption == Text::HeaderColor);
+static_assert(!kDeviceColumns[DeviceTableModel::kRemoveColumn].caption);
 
 // A device as it is known apart from the others; two alike share it.
 std::string deviceKey(const DeviceEntry& device)
@@ -193,6 +211,11 @@ Qt::ItemFlags RoutingMatrixModel::flags(const QModelIndex& index) const
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
 }
 
+int DeviceTableModel::columnWidth(int column)
+{
+    return column >= 0 && column < kColumns ? kDeviceColumns[static_cast<std::size_t>(column)].width : 0;
+}
+
 DeviceTableModel::DeviceTableModel(const ConfigImage& image, const ColorTable* colors, QObject* parent)
     : GridModel(parent), image_(image), colors_(colors)
 {
@@ -234,8 +257,8 @@ DeviceCell DeviceTableModel::cell(int row, int column) const
         return c;
     if (row == 0) {
         c.kind = DeviceCell::Kind::Header;
-        if (column < kColorColumn + 1)
-            c.text = uiText(kDeviceHeaders[column], language_);
+        if (const std::optional<Text> caption = kDeviceColumns[static_cast<std::size_t>(column)].caption)
+            c.text = uiText(*caption, language_);
         return c;
     }
     const int slot = row - 1;

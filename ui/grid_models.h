@@ -123,6 +123,9 @@ public:
     static constexpr int kColorColumn = 4;
     static constexpr int kRemoveColumn = 5;
 
+    // The designed width of a column's cells, without the grid line.
+    static int columnWidth(int column);
+
     // `colors` (by slot) lets a screen reader hear each device's colour.
     DeviceTableModel(const ConfigImage& image, const ColorTable* colors = nullptr, QObject* parent = nullptr);
 

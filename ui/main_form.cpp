@@ -202,11 +202,10 @@ const std::array<ButtonKey, 4>& buttonKeys()
     return keys;
 }
 
-QPushButton* makeButton(QWidget* parent, Text text, int left, int top, int width, bool enabled, QStyle* style)
+QPushButton* makeButton(QWidget* parent, Text text, int left, int top, int width, QStyle* style)
 {
     auto* button = new QPushButton(formText(text), parent);
     button->setGeometry(left, top, width, 25);
-    button->setEnabled(enabled);
     button->setStyle(style);
     return button;
 }
@@ -273,23 +272,23 @@ void TMainForm::buildControls()
     // setStyle does not take ownership; the window does.
     auto* buttonStyle = new ButtonFocusStyle;
     buttonStyle->setParent(this);
-    botonConectar = makeButton(client, Text::Connect, 8, 28, 75, true, buttonStyle);
+    botonConectar = makeButton(client, Text::Connect, 8, 28, 75, buttonStyle);
 
     const QColor frame = client->palette().color(QPalette::Highlight);
     LMDGroupBox1 = new FramedGroup(FixedText::kFirmwareCaption, tahoma(12), QColor(0x80, 0x00, 0x00), frame,
                                    QColor(0x00, 0x80, 0xFF), client);
     LMDGroupBox1->setGeometry(104, 11, 289, 52);
-    botonFVer = makeButton(LMDGroupBox1, Text::CurrentVersion, 13, 17, 84, true, buttonStyle);
-    botonHexFile = makeButton(LMDGroupBox1, Text::HexFile, 112, 17, 75, false, buttonStyle);
-    botonTodo = makeButton(LMDGroupBox1, Text::Update, 203, 17, 75, false, buttonStyle);
+    botonFVer = makeButton(LMDGroupBox1, Text::CurrentVersion, 13, 17, 84, buttonStyle);
+    botonHexFile = makeButton(LMDGroupBox1, Text::HexFile, 112, 17, 75, buttonStyle);
+    botonTodo = makeButton(LMDGroupBox1, Text::Update, 203, 17, 75, buttonStyle);
 
     LMDGroupBox2 = new FramedGroup(FixedText::kRoutesCaption, tahoma(11), Qt::white, frame,
                                    QColor(0x00, 0x80, 0xFF), client);
     LMDGroupBox2->setGeometry(418, 11, 383, 52);
-    botonEnviar = makeButton(LMDGroupBox2, Text::Send, 15, 17, 75, false, buttonStyle);
-    botonRecibir = makeButton(LMDGroupBox2, Text::Receive, 97, 17, 75, false, buttonStyle);
-    botonAbrir = makeButton(LMDGroupBox2, Text::Open, 210, 17, 75, true, buttonStyle);
-    botonGuardar = makeButton(LMDGroupBox2, Text::Save, 292, 17, 75, true, buttonStyle);
+    botonEnviar = makeButton(LMDGroupBox2, Text::Send, 15, 17, 75, buttonStyle);
+    botonRecibir = makeButton(LMDGroupBox2, Text::Receive, 97, 17, 75, buttonStyle);
+    botonAbrir = makeButton(LMDGroupBox2, Text::Open, 210, 17, 75, buttonStyle);
+    botonGuardar = makeButton(LMDGroupBox2, Text::Save, 292, 17, 75, buttonStyle);
 
     Memo1 = new QPlainTextEdit(client);
     Memo1->setGeometry(8, 75, 385, 123);
@@ -348,6 +347,8 @@ void TMainForm::buildControls()
     connect(botonAbrir, &QPushButton::clicked, this, &TMainForm::botonAbrirClick);
     connect(botonGuardar, &QPushButton::clicked, this, &TMainForm::botonGuardarClick);
     buildShortcuts();
+    // The buttons that follow the router start as the one rule has them for no router.
+    statusChanged(RouterStatus{});
 
     // Named as in the design, for tools that find controls by name.
     const std::pair<QObject*, const char*> names[] = {
@@ -543,7 +544,7 @@ void TMainForm::setAccessibleTexts(UiLanguage language)
 void TMainForm::setMenuTitles(UiLanguage language)
 {
     Idioma1->setTitle(withMnemonic(uiText(Text::MenuLanguage, language)));
-    Edicion1->setTitle(withMnemonic(uiText(Text::MenuEdit, language)));
+    editMenu->setTitle(withMnemonic(uiText(Text::MenuEdit, language)));
 }
 
 void TMainForm::Espaol1Click() { chooseLanguage(UiLanguage::Spanish); }
@@ -574,9 +575,8 @@ void TMainForm::rebuildDeviceTable()
     deviceModel_->setLanguage(session_->preferences().language());
     deviceModel_->rebuild();
     restoreCell(SGN, spot, rowKey, columnKey);
-    const int widths[] = {63, 126, 69, 51, 39, 28};
     for (int column = 0; column < DeviceTableModel::kColumns; ++column)
-        SGN->setColumnWidth(column, widths[column] + 1);
+        SGN->setColumnWidth(column, DeviceTableModel::columnWidth(column) + 1);
     placeGrids();
 }
 
@@ -675,13 +675,13 @@ void TMainForm::buildShortcuts()
 
 void TMainForm::buildEditMenu()
 {
-    Edicion1 = menuBar()->addMenu(withMnemonic(formText(Text::MenuEdit)));
-    Deshacer1 = Edicion1->addAction(formText(Text::Undo));
-    Deshacer1->setShortcut(QKeySequence::Undo);
-    Rehacer1 = Edicion1->addAction(formText(Text::Redo));
-    Rehacer1->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
-    connect(Deshacer1, &QAction::triggered, this, [this] { session_->document().undo(); });
-    connect(Rehacer1, &QAction::triggered, this, [this] { session_->document().redo(); });
+    editMenu = menuBar()->addMenu(withMnemonic(formText(Text::MenuEdit)));
+    undoAction = editMenu->addAction(formText(Text::Undo));
+    undoAction->setShortcut(QKeySequence::Undo);
+    redoAction = editMenu->addAction(formText(Text::Redo));
+    redoAction->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    connect(undoAction, &QAction::triggered, this, [this] { session_->document().undo(); });
+    connect(redoAction, &QAction::triggered, this, [this] { session_->document().redo(); });
     refreshEditMenu();
 }
 
@@ -696,10 +696,10 @@ void TMainForm::refreshEditMenu()
     const ConfigDocument* document = session_ ? &session_->document() : nullptr;
     const bool canUndo = document && document->canUndo();
     const bool canRedo = document && document->canRedo();
-    Deshacer1->setText(caption(Text::Undo, canUndo ? &document->undoDescription() : nullptr));
-    Rehacer1->setText(caption(Text::Redo, canRedo ? &document->redoDescription() : nullptr));
-    Deshacer1->setEnabled(canUndo);
-    Rehacer1->setEnabled(canRedo);
+    undoAction->setText(caption(Text::Undo, canUndo ? &document->undoDescription() : nullptr));
+    redoAction->setText(caption(Text::Redo, canRedo ? &document->redoDescription() : nullptr));
+    undoAction->setEnabled(canUndo);
+    redoAction->setEnabled(canRedo);
 }
 
 // Only what changed is refilled: the same devices keep both grids' size and

@@ -82,7 +82,7 @@ public:
     void SGNClick(const QModelIndex& index);
 
     // Beyond the design: undo and redo of every edit of the configuration on
-    // screen (Deshacer1, Rehacer1), and the mark of a configuration not yet
+    // screen (undoAction, redoAction), and the mark of a configuration not yet
     // received, sent or saved; both are the session's document.
     bool configurationModified() const { return isWindowModified(); }
 
@@ -111,9 +111,9 @@ public:
     QTableView* SGN = nullptr;
     QTableView* SG = nullptr;
     QMenu* Idioma1 = nullptr;
-    QMenu* Edicion1 = nullptr;
-    QAction* Deshacer1 = nullptr;
-    QAction* Rehacer1 = nullptr;
+    QMenu* editMenu = nullptr;
+    QAction* undoAction = nullptr;
+    QAction* redoAction = nullptr;
     QAction* Espaol1 = nullptr;
     QAction* English1 = nullptr;
     QTimer* Timer1 = nullptr;
