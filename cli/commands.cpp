@@ -47,17 +47,19 @@ void printJson(std::FILE* stream, const QJsonObject& object)
 // half made up. False (with the reason on `err`) when refused.
 bool readConfiguration(const QString& path, ConfigImage& image, std::FILE* err, const char* nothingDone = "")
 {
-    const qint64 size = imageFileSize(path);
-    if (size < 0 || readImageFile(path, image) < 0) {
+    const ConfigurationRead read = readConfigurationFile(path, image);
+    switch (read.result) {
+    case ConfigurationRead::Result::Read:
+        return true;
+    case ConfigurationRead::Result::Unreadable:
         print(err, QStringLiteral("qorvctl: cannot read %1\n").arg(path));
         return false;
-    }
-    if (size != static_cast<qint64>(kImageSize)) {
+    case ConfigurationRead::Result::WrongSize:
         print(err, QStringLiteral("qorvctl: %1 holds %2 bytes; a configuration is exactly %3 bytes.%4\n")
-                       .arg(path).arg(size).arg(kImageSize).arg(QLatin1String(nothingDone)));
+                       .arg(path).arg(read.size).arg(kImageSize).arg(QLatin1String(nothingDone)));
         return false;
     }
-    return true;
+    return false;
 }
 
 // Why a firmware file was refused, for a terminal.

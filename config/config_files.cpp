@@ -23,6 +23,24 @@ qint64 imageFileSize(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.size() : -1;
 }
 
+ConfigurationRead readConfigurationFile(const QString& path, ConfigImage& image)
+{
+    ConfigurationRead read;
+    read.size = imageFileSize(path);
+    ConfigImage staging = image;
+    if (read.size < 0 || readImageFile(path, staging) < 0) {
+        read.size = -1;
+        return read;
+    }
+    if (read.size != static_cast<qint64>(kImageSize)) {
+        read.result = ConfigurationRead::Result::WrongSize;
+        return read;
+    }
+    image = staging;
+    read.result = ConfigurationRead::Result::Read;
+    return read;
+}
+
 namespace {
 // Qt reports a failed write of a file as an "Unknown error"; the C library
 // still holds the system's reason then.

@@ -12,6 +12,14 @@ class ConfigImage;
 qint64 readImageFile(const QString& path, ConfigImage& image);
 // The file's size when it can be read, -1 otherwise (a file longer than an image is read in part).
 qint64 imageFileSize(const QString& path);
+// A configuration file read strictly, as opening one must: `image` takes its
+// bytes only when it holds exactly one image, and is left as it was otherwise.
+struct ConfigurationRead {
+    enum class Result { Read, Unreadable, WrongSize };
+    Result result = Result::Unreadable;
+    qint64 size = -1;  // the file's size when it could be read
+};
+ConfigurationRead readConfigurationFile(const QString& path, ConfigImage& image);
 // Writes the image and checks the write to its end. A regular file (or a new
 // one) is replaced whole or not at all; anything else the name leads to, a
 // pipe or a device, is written into directly. False when it could not be

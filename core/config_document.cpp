@@ -57,6 +57,18 @@ void ConfigDocument::replace(const ConfigImage& image, EditDescription what)
     record(before, std::move(what));
 }
 
+void ConfigDocument::replaceStored(const ConfigImage& image, EditDescription what)
+{
+    if (image == image_) {
+        markStored();
+        return;
+    }
+    const ConfigImage before = image_;
+    image_ = image;
+    stored_ = image;
+    record(before, std::move(what));
+}
+
 void ConfigDocument::markStored()
 {
     const bool was = modified();

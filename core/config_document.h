@@ -60,6 +60,9 @@ public:
     bool toggle(const Route& route, EditDescription what);
     void removeDevice(int slot, EditDescription what);
     void replace(const ConfigImage& image, EditDescription what);
+    // The same, for an image the router or a file holds as it is (a receive): one
+    // undoable edit, announced once, after which the document is not modified.
+    void replaceStored(const ConfigImage& image, EditDescription what);
     // The router or a file now holds the image as it is.
     void markStored();
 

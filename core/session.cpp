@@ -355,8 +355,7 @@ bool Session::receiveConfiguration()
     ConfigImage received = document_.image();
     if (readRouterImage(received) != ConfigExchange::Outcome::Done)
         return false;
-    document_.replace(received, {Text::UndoReceive, {}, {}});
-    document_.markStored();
+    document_.replaceStored(received, {Text::UndoReceive, {}, {}});
     saveConfiguration(preferences_.lastConfigPath());
     view_.logMessage(Msg::ConfigReceived);
     return true;
@@ -373,19 +372,21 @@ bool Session::sendConfiguration()
 
 bool Session::openConfiguration(const QString& path)
 {
-    const qint64 size = imageFileSize(path);
-    ConfigImage read;
-    if (size < 0 || readImageFile(path, read) < 0) {
+    ConfigImage image;
+    const ConfigurationRead read = readConfigurationFile(path, image);
+    switch (read.result) {
+    case ConfigurationRead::Result::Read:
+        document_.replace(image, {Text::UndoOpen, QFileInfo(path).fileName(), {}});
+        return true;
+    case ConfigurationRead::Result::Unreadable:
         view_.logMessage(LogMessage::aboutFile(Msg::UnableToOpen, QDir::toNativeSeparators(path)));
         return false;
-    }
-    if (size != static_cast<qint64>(kImageSize)) {
+    case ConfigurationRead::Result::WrongSize:
         view_.logMessage(LogMessage::wrongConfigSize(QDir::toNativeSeparators(path),
-                                                    static_cast<int>(std::min<qint64>(size, INT32_MAX))));
+                                                    static_cast<int>(std::min<qint64>(read.size, INT32_MAX))));
         return false;
     }
-    document_.replace(read, {Text::UndoOpen, QFileInfo(path).fileName(), {}});
-    return true;
+    return false;
 }
 
 bool Session::saveConfiguration(const QString& path)

@@ -2,6 +2,7 @@
 
 #include "firmware/hex_manager.h"
 #include "link/boot_loader.h"
+#include "link/little_endian.h"
 
 namespace {
 struct CommandTiming {
@@ -118,7 +119,8 @@ void UpdateSequence::HandleBootReply(BootCommand code, const std::uint8_t* paylo
         break;
     case BootCommand::Verify: {
         UpdateEvent event(UpdateEvent::Kind::Verified);
-        event.routerCrc = byte(0) + 256 * byte(1);
+        const std::uint8_t crc[2] = {byte(0), byte(1)};
+        event.routerCrc = LittleEndian::get16(crc);
         std::uint16_t toolCrc = 0;
         std::uint32_t covered = 0;
         // Without a firmware file, or with an empty range, nothing was compared:

@@ -64,6 +64,19 @@ TEST(ConfigDocument, AnnouncesWhatEachEditChanged)
              document.replace(other, {});
          }, "Rh"},
         {"same image again: nothing recorded", [&] { document.replace(document.image(), {}); }, ""},
+        {"a received image, stored as it is: one announcement", [&] {
+             ConfigImage received = document.image();
+             received.toggleRoute(0, 0, 1, 0);
+             document.replaceStored(received, {});
+             EXPECT_FALSE(document.modified());
+             EXPECT_TRUE(document.canUndo());
+         }, "Rh"},
+        {"the same image received again: only the mark", [&] {
+             document.toggle({0, 3}, {});
+             heard.changes.clear();
+             document.replaceStored(document.image(), {});
+             EXPECT_FALSE(document.modified());
+         }, "h"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -209,9 +209,27 @@ TEST_F(FormTest, PickingAColourStoresOnlyThatSlot)
     EXPECT_FALSE(QFile::exists(iniPath()));
     EXPECT_EQ(form->session().preferences().colors()[2], 2u * 65792u);
 
+    // The new colour repaints what shows it, Drums' colour cell and the names
+    // beside and above its one port's lines (8), and nothing else.
+    QSignalSpy devicesChanged(&form->deviceModel(), &QAbstractItemModel::dataChanged);
+    QSignalSpy matrixChanged(&form->matrixModel(), &QAbstractItemModel::dataChanged);
     dialogs.colorAnswers.push_back(QColor(0x11, 0x22, 0x33));
     form->SGNClick(cell(form->SGN, 3, 4));
     EXPECT_EQ(form->session().preferences().colors()[2], 0x332211u);
+    const auto ranges = [](const QSignalSpy& spy) {
+        std::vector<std::pair<QModelIndex, QModelIndex>> result;
+        for (const QList<QVariant>& signal : spy)
+            result.emplace_back(signal[0].toModelIndex(), signal[1].toModelIndex());
+        return result;
+    };
+    const QAbstractItemModel& m = form->matrixModel();
+    EXPECT_EQ(ranges(devicesChanged), (std::vector<std::pair<QModelIndex, QModelIndex>>{
+                                          {cell(form->SGN, 3, 4), cell(form->SGN, 3, 4)}}));
+    EXPECT_EQ(ranges(matrixChanged), (std::vector<std::pair<QModelIndex, QModelIndex>>{
+                                         {m.index(8, 0), m.index(8, 1)}, {m.index(0, 8), m.index(1, 8)}}));
+    const QImage matrixShot = form->SG->grab().toImage();
+    EXPECT_EQ(pixel(form->SG, matrixShot, 8, 0, {1, 1}), QColor(0x11, 0x22, 0x33)) << "Drums above its column";
+    EXPECT_EQ(pixel(form->SG, matrixShot, 0, 8, {1, 1}), QColor(0x11, 0x22, 0x33)) << "Drums beside its row";
     QSettings ini(iniPath(), QSettings::IniFormat);
     EXPECT_EQ(ini.allKeys(), QStringList{QStringLiteral("Colores/color3")});
     EXPECT_EQ(ini.value(QStringLiteral("Colores/color3")).toInt(), 0x332211);

@@ -7,7 +7,6 @@
 // The interface languages. The stored setting is the number: 0 Spanish, and any
 // other value English.
 enum class UiLanguage : int { Spanish = 0, English = 1 };
-constexpr int kLanguageCount = 2;
 
 // Every message the program writes, by meaning. The texts of all languages live
 // in one table (texts.cpp) and are chosen when a message is written.

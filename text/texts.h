@@ -63,10 +63,12 @@ struct LanguageInfo {
     Text menuCaption;     // the menu item that picks it
     Flag flag;
 };
-inline constexpr std::array<LanguageInfo, kLanguageCount> kLanguages = {{
-    {UiLanguage::Spanish, "es", Text::MenuSpanish, Flag::Spain},
-    {UiLanguage::English, "en", Text::MenuEnglish, Flag::UnitedKingdom},
-}};
+inline constexpr std::array kLanguages = {
+    LanguageInfo{UiLanguage::Spanish, "es", Text::MenuSpanish, Flag::Spain},
+    LanguageInfo{UiLanguage::English, "en", Text::MenuEnglish, Flag::UnitedKingdom},
+};
+// How many languages there are is how many rows the table has.
+inline constexpr int kLanguageCount = static_cast<int>(kLanguages.size());
 static_assert([] {
     for (std::size_t i = 0; i < kLanguages.size(); ++i)
         if (static_cast<std::size_t>(kLanguages[i].language) != i)

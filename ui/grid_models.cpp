@@ -58,21 +58,16 @@ void RoutingMatrixModel::rebuild()
         }
         const std::size_t side = static_cast<std::size_t>(ports) + 1;
         on_.assign(side * side, false);
-        image_.forEachRoute([&](const Route& route) {
-            on_[static_cast<std::size_t>(route.source + 1) * side + static_cast<std::size_t>(route.destination + 1)] = true;
-        });
+        image_.forEachRoute([&](const Route& route) { on_[routeIndex(route)] = true; });
     });
 }
 
 void RoutingMatrixModel::switchRoute(const Route& route)
 {
-    const int side = layout_.ports() + 1;
     if (route.source < Route::kRouter || route.source >= layout_.ports() || route.destination < Route::kRouter
         || route.destination >= layout_.ports())
         return;
-    const std::size_t at = static_cast<std::size_t>(route.source + 1) * static_cast<std::size_t>(side)
-        + static_cast<std::size_t>(route.destination + 1);
-    on_[at] = image_.routeOn(route);
+    on_[routeIndex(route)] = image_.routeOn(route);
     const QModelIndex cell = index(MatrixLayout::lineOf(route.source), MatrixLayout::lineOf(route.destination));
     emit dataChanged(cell, cell);
 }
@@ -86,10 +81,22 @@ std::string RoutingMatrixModel::lineKey(int line) const
     return deviceKeys_[static_cast<std::size_t>(port.device)] + " port " + std::to_string(port.number);
 }
 
-void RoutingMatrixModel::repaintAll()
+void RoutingMatrixModel::colorChanged(int slot)
 {
-    if (layout_.size() > 0)
-        emit dataChanged(index(0, 0), index(layout_.size() - 1, layout_.size() - 1));
+    int first = -1;
+    int last = -1;
+    for (std::size_t endpoint = 0; endpoint < ports_.size(); ++endpoint) {
+        if (ports_[endpoint].device != slot)
+            continue;
+        const int line = MatrixLayout::lineOf(static_cast<int>(endpoint));
+        first = first < 0 ? line : first;
+        last = line;
+    }
+    if (first < 0)
+        return;
+    // A device's ports are consecutive lines: its names beside its rows and above its columns.
+    emit dataChanged(index(first, MatrixLayout::kNameLine), index(last, MatrixLayout::kPortLine));
+    emit dataChanged(index(MatrixLayout::kNameLine, first), index(MatrixLayout::kPortLine, last));
 }
 
 MatrixCell RoutingMatrixModel::cell(int row, int column) const
@@ -101,8 +108,7 @@ MatrixCell RoutingMatrixModel::cell(int row, int column) const
     if (const std::optional<Route> route = layout_.routeAt(row, column)) {
         c.kind = MatrixCell::Kind::Route;
         c.route = *route;
-        const std::size_t side = static_cast<std::size_t>(layout_.ports()) + 1;
-        c.on = on_[static_cast<std::size_t>(route->source + 1) * side + static_cast<std::size_t>(route->destination + 1)];
+        c.on = on_[routeIndex(*route)];
         if (c.on)
             c.text = QStringLiteral("X");
         return c;
@@ -242,6 +248,13 @@ std::string DeviceTableModel::rowKey(int row) const
 {
     const int slot = slotAt(row);
     return slot < 0 ? "row " + std::to_string(row) : deviceKey(devices_[static_cast<std::size_t>(slot)]);
+}
+
+void DeviceTableModel::colorChanged(int slot)
+{
+    const int row = slot + 1;
+    if (slotAt(row) >= 0)
+        emit dataChanged(index(row, kColorColumn), index(row, kColorColumn));
 }
 
 void DeviceTableModel::repaintAll()

@@ -69,7 +69,8 @@ public:
     void rebuild();
     // The image switched this one route: its cell alone changes.
     void switchRoute(const Route& route);
-    void repaintAll();
+    // A device slot's colour changed: the name and port cells of its lines.
+    void colorChanged(int slot);
 
     const MatrixLayout& layout() const { return layout_; }
     MatrixCell cell(int row, int column) const;
@@ -96,6 +97,12 @@ private:
         int number;          // 1-based within its device
         bool firstOfDevice;
     };
+    // Where a route's state is kept in on_: the router first, then the ports.
+    std::size_t routeIndex(const Route& route) const
+    {
+        const std::size_t side = static_cast<std::size_t>(layout_.ports()) + 1;
+        return static_cast<std::size_t>(route.source + 1) * side + static_cast<std::size_t>(route.destination + 1);
+    }
 
     const ConfigImage& image_;
     UiLanguage language_ = UiLanguage::Spanish;
@@ -131,6 +138,8 @@ public:
 
     void rebuild();
     void setLanguage(UiLanguage language);
+    // A device slot's colour changed: its colour cell.
+    void colorChanged(int slot);
     void repaintAll();
 
     // The device slot a row stands for; -1 for the header row or outside.

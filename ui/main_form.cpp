@@ -645,8 +645,8 @@ void TMainForm::SGNClick(const QModelIndex& index)
         ColorDialog1 = *picked;
         // Kept for this run even when the settings file cannot store it.
         session_->preferences().setColor(slot, colorToTable(*picked));
-        deviceModel_->repaintAll();
-        matrixModel_->repaintAll();
+        deviceModel_->colorChanged(slot);
+        matrixModel_->colorChanged(slot);
     } else if (index.column() == DeviceTableModel::kRemoveColumn) {
         const QString name = deviceModel_->cell(index.row(), DeviceTableModel::kNameColumn).text;
         const UiLanguage language = session_->preferences().language();
