@@ -50,7 +50,7 @@ std::set<std::pair<int, int>> routesOn(const ConfigImage& image)
 
 EditDescription described(const ConfigImage& image, const Route& route)
 {
-    return {Text::UndoRoute, portName(image, route.source, true), portName(image, route.destination, false)};
+    return {EditKind::Route, portName(image, route.source, true), portName(image, route.destination, false)};
 }
 } // namespace
 
@@ -142,7 +142,7 @@ Result makeRoutes(ConfigDocument& document, const std::vector<Route>& wanted, QS
         if (!document.toggle(route, described(document.image(), route))) {
             error = QStringLiteral("the route table is full: no room for %1 -> %2")
                         .arg(portName(before, route.source, true), portName(before, route.destination, false));
-            document.replace(before, {Text::UndoOpen, {}, {}});
+            document.replace(before, {EditKind::Open, {}, {}});
             return Result::TableFull;
         }
     }
@@ -160,7 +160,7 @@ Result removeDevice(ConfigDocument& document, const QString& device, QString& er
                                     .arg(quoted(device), quoted(QStringLiteral("#%1").arg(found.front())));
         return Result::UnknownName;
     }
-    document.removeDevice(found.front(), {Text::UndoRemove, deviceName(image, found.front()), {}});
+    document.removeDevice(found.front(), {EditKind::RemoveDevice, deviceName(image, found.front()), {}});
     return Result::Done;
 }
 

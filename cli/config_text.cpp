@@ -335,7 +335,7 @@ bool fromJson(const QByteArray& text, ConfigImage& image, QString& error)
                    || entry.portCount != old.portCount || entry.deviceName != old.deviceName) {
             changed.setDevice(static_cast<int>(slot), entry);
         }
-        edited.replace(changed, {Text::UndoOpen, {}, {}});
+        edited.replace(changed, {EditKind::Open, {}, {}});
     }
 
     // The routes, by their names; MIDI thru by its own key as well, which must
@@ -390,7 +390,7 @@ bool fromJson(const QByteArray& text, ConfigImage& image, QString& error)
         movedTo[static_cast<std::size_t>(d)] = listed[static_cast<std::size_t>(d)] ? kept++ : -1;
     for (int d = edited.image().deviceCount() - 1; d >= 0; --d)
         if (!listed[static_cast<std::size_t>(d)])
-            edited.removeDevice(d, {Text::UndoRemove, {}, {}});
+            edited.removeDevice(d, {EditKind::RemoveDevice, {}, {}});
     std::vector<Route> kept;
     for (std::size_t i = 0; i < wanted.size(); ++i) {
         int port[2] = {Route::kRouter, Route::kRouter};

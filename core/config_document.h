@@ -1,6 +1,5 @@
 #pragma once
 #include "config/config_image.h"
-#include "text/texts.h"
 
 #include <QString>
 
@@ -8,9 +7,16 @@
 #include <optional>
 #include <vector>
 
-// What an edit was, for the Edit menu: a text with the names it mentions.
+// What an edit was, for the Edit menu, which words it: its kind and the names
+// it mentions.
+enum class EditKind {
+    Route,         // first: the source, second: the destination
+    RemoveDevice,  // first: the device
+    Open,          // first: the file
+    Receive,
+};
 struct EditDescription {
-    Text text = Text::UndoRoute;
+    EditKind kind = EditKind::Route;
     QString first;
     QString second;
 };

@@ -1,5 +1,5 @@
 #pragma once
-#include "firmware/update_sequence.h"
+#include "firmware/update_types.h"
 
 #include <cstdint>
 

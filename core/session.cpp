@@ -355,7 +355,7 @@ bool Session::receiveConfiguration()
     ConfigImage received = document_.image();
     if (readRouterImage(received) != ConfigExchange::Outcome::Done)
         return false;
-    document_.replaceStored(received, {Text::UndoReceive, {}, {}});
+    document_.replaceStored(received, {EditKind::Receive, {}, {}});
     saveConfiguration(preferences_.lastConfigPath());
     view_.logMessage(Msg::ConfigReceived);
     return true;
@@ -376,7 +376,7 @@ bool Session::openConfiguration(const QString& path)
     const ConfigurationRead read = readConfigurationFile(path, image);
     switch (read.result) {
     case ConfigurationRead::Result::Read:
-        document_.replace(image, {Text::UndoOpen, QFileInfo(path).fileName(), {}});
+        document_.replace(image, {EditKind::Open, QFileInfo(path).fileName(), {}});
         return true;
     case ConfigurationRead::Result::Unreadable:
         view_.logMessage(LogMessage::aboutFile(Msg::UnableToOpen, QDir::toNativeSeparators(path)));

@@ -1,5 +1,6 @@
 #pragma once
 #include "firmware/firmware_check.h"
+#include "firmware/update_types.h"
 #include "link/boot_loader.h"
 
 #include <cstddef>
@@ -8,12 +9,6 @@
 
 class CHexManager;
 
-// Why a running update ended before its Verify.
-enum class UpdateStop : int {
-    NoAnswer = 0,   // a command ran out of attempts
-    NoRecord = 1,   // no Program packet could be built after the Erase
-    RouterGone = 2, // a read or write of the link failed
-};
 
 // What happened in the update, in the order it happened; the listener turns each
 // into its log line and into the session's state.

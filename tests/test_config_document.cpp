@@ -98,7 +98,7 @@ TEST(ConfigDocument, ModifiedMeansDifferentFromWhatWasLastStored)
     EXPECT_TRUE(document.modified()) << "undone past what was stored";
     document.redo();
     EXPECT_FALSE(document.modified());
-    document.replace(ConfigImage::empty(), {Text::UndoOpen, QStringLiteral("empty.qorv"), {}});
+    document.replace(ConfigImage::empty(), {EditKind::Open, QStringLiteral("empty.qorv"), {}});
     EXPECT_TRUE(document.modified());
     EXPECT_EQ(document.undoDescription().first, QStringLiteral("empty.qorv"));
 }

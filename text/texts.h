@@ -1,6 +1,6 @@
 #pragma once
 #include "firmware/firmware_check.h"
-#include "firmware/update_sequence.h"
+#include "firmware/update_types.h"
 #include "text/messages.h"
 
 #include <QString>

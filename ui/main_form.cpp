@@ -107,7 +107,20 @@ QString withMnemonic(const QString& title)
 // "ruta Keys In 1 → Synth Out 2", in a language.
 QString editText(const EditDescription& edit, UiLanguage language)
 {
-    QString text = uiText(edit.text, language);
+    const auto words = [](EditKind kind) {
+        switch (kind) {
+        case EditKind::Route:
+            return Text::UndoRoute;
+        case EditKind::RemoveDevice:
+            return Text::UndoRemove;
+        case EditKind::Open:
+            return Text::UndoOpen;
+        case EditKind::Receive:
+            break;
+        }
+        return Text::UndoReceive;
+    };
+    QString text = uiText(words(edit.kind), language);
     if (text.contains(QLatin1String("%2")))
         return text.arg(edit.first, edit.second);
     if (text.contains(QLatin1String("%1")))
@@ -628,7 +641,7 @@ void TMainForm::SGClick(const QModelIndex& index)
     if (!route)
         return;
     // Refused only when a new entry is needed and all route slots are taken.
-    if (!session_->document().toggle(*route, {Text::UndoRoute, matrixModel_->sourceName(route->source),
+    if (!session_->document().toggle(*route, {EditKind::Route, matrixModel_->sourceName(route->source),
                                                matrixModel_->destinationName(route->destination)}))
         logMessage(Msg::RouteTableFull);
 }
@@ -653,7 +666,7 @@ void TMainForm::SGNClick(const QModelIndex& index)
         if (!options_.dialogs->askYesNo(this, uiText(Text::RemoveTitle, language),
                                         uiText(Text::RemoveQuestion, language).arg(name), DefaultAnswer::Yes))
             return;
-        session_->document().removeDevice(slot, {Text::UndoRemove, name, {}});
+        session_->document().removeDevice(slot, {EditKind::RemoveDevice, name, {}});
     }
 }
 
