@@ -463,7 +463,7 @@ int update(const QString& path, const RouterAccess& access)
         }
         if (status.outcome == RouterStatus::Outcome::Stopped) {
             progress.finish();
-            QString why = messageText(LogMessage::updateStopped(static_cast<int>(status.stop)), UiLanguage::English);
+            QString why = messageText(LogMessage::updateStopped(status.stop), UiLanguage::English);
             if (status.stop == UpdateStop::NoAnswer)
                 why += QStringLiteral(" (the %1 got no answer)").arg(commandName(status.stoppedCommand));
             print(access.err, QStringLiteral("qorvctl: %1. %2.\n")

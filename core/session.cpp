@@ -221,7 +221,7 @@ void Session::updateEvent(const UpdateEvent& event)
     case Kind::FileRefused:
         view_.logMessage(LogMessage::aboutFile(Msg::HexFileRefused, firmwareName_));
         if (!event.check.ok())
-            view_.logMessage(LogMessage::firmwareProblem(static_cast<int>(event.check.problem), event.check.line));
+            view_.logMessage(LogMessage::firmwareProblem(event.check.problem, event.check.line));
         break;
     case Kind::Erasing:
         mode_ = SessionMode::UpdateProgress;
@@ -246,7 +246,7 @@ void Session::updateEvent(const UpdateEvent& event)
         break;
     case Kind::Stopped:
         mode_ = SessionMode::Idle;
-        view_.logMessage(LogMessage::updateStopped(static_cast<int>(event.stop)));
+        view_.logMessage(LogMessage::updateStopped(event.stop));
         view_.logMessage(event.flashErased ? Msg::FlashLeftErased : Msg::FirmwareUntouched);
         status_.updateRunning = false;
         status_.outcome = RouterStatus::Outcome::Stopped;

@@ -24,9 +24,9 @@ TEST(Texts, MessagesAreFormattedInBothLanguages)
         {LogMessage::aboutFile(Msg::HexFileRefused, QStringLiteral("C:\\fw.hex")), "C:\\fw.hex no es un firmware válido para el QORV.",
          "C:\\fw.hex is not a valid firmware for QORV."},
         {{Msg::Verifying}, "Verificando\r\n", "verifying\r\n"},
-        {LogMessage::firmwareProblem(static_cast<int>(FirmwareProblem::Checksum), 7),
+        {LogMessage::firmwareProblem(FirmwareProblem::Checksum, 7),
          "Línea 7: suma de comprobación incorrecta.", "Line 7: wrong checksum."},
-        {LogMessage::updateStopped(static_cast<int>(UpdateStop::NoAnswer)), "Actualización detenida: el QORV no responde",
+        {LogMessage::updateStopped(UpdateStop::NoAnswer), "Actualización detenida: el QORV no responde",
          "Update stopped: the QORV does not answer"},
     }};
     for (const Case& c : cases) {

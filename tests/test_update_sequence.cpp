@@ -234,7 +234,7 @@ TEST_F(UpdateTest, RefusedFileNamesItsProblemAndNeverErases)
     ASSERT_EQ(view.log.size(), 4u);
     EXPECT_EQ(view.log[2].id, Msg::HexFileRefused);
     EXPECT_EQ(view.log[3].id, Msg::FirmwareProblem);
-    EXPECT_EQ(view.log[3].a, static_cast<int>(FirmwareProblem::NoEndRecord));
+    EXPECT_EQ(view.log[3].problem, FirmwareProblem::NoEndRecord);
     EXPECT_FALSE(view.enabled(Button::Update));
     session.startUpdate();
     tick(50);
@@ -282,7 +282,7 @@ TEST_F(UpdateTest, RouterThatStopsAnsweringStopsTheUpdate)
     ASSERT_GE(view.log.size(), 2u);
     EXPECT_EQ(view.ids().back(), Msg::FlashLeftErased);
     EXPECT_EQ(view.log[view.log.size() - 2].id, Msg::UpdateStopped);
-    EXPECT_EQ(view.log[view.log.size() - 2].a, static_cast<int>(UpdateStop::NoAnswer));
+    EXPECT_EQ(view.log[view.log.size() - 2].stop, UpdateStop::NoAnswer);
     EXPECT_LT(ticks, 3 * 500 + 100) << "three Program attempts, 500 ms apart";
     EXPECT_TRUE(view.enabled(Button::HexFile));
     EXPECT_TRUE(view.enabled(Button::Update));
@@ -508,7 +508,7 @@ TEST_F(UpdateTest, UnpluggedRouterStopsTheUpdateAtOnce)
         const std::vector<Msg> ids = view.ids();
         ASSERT_GE(ids.size(), 3u);
         EXPECT_EQ(ids[ids.size() - 3], Msg::UpdateStopped);
-        EXPECT_EQ(view.log[ids.size() - 3].a, static_cast<int>(UpdateStop::RouterGone));
+        EXPECT_EQ(view.log[ids.size() - 3].stop, UpdateStop::RouterGone);
         EXPECT_EQ(ids[ids.size() - 2], c.holds);
         EXPECT_EQ(ids.back(), Msg::Offline);
         EXPECT_EQ(session.mode(), SessionMode::Idle);

@@ -1,4 +1,7 @@
 #pragma once
+#include "firmware/firmware_check.h"
+#include "firmware/update_types.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -31,8 +34,8 @@ enum class Msg {
     VerifyFailed,
     UnableToSave,      // text = file name, detail = the system's reason
     UnableToWrite,     // text = settings file name; shown in the error box
-    FirmwareProblem,   // a = FirmwareProblem, b = line (0: none); follows HexFileRefused
-    UpdateStopped,     // a = UpdateStop
+    FirmwareProblem,   // problem, b = line (0: none); follows HexFileRefused
+    UpdateStopped,     // stop
     RouteTableFull,
     FlashLeftErased,     // after UpdateStopped, when the Erase had gone out
     FirmwareUntouched,   // after UpdateStopped, when it had not
@@ -57,10 +60,19 @@ struct LogMessage {
     static LogMessage aboutFile(Msg message, QString file) { return {message, 0, 0, std::move(file)}; }
     static LogMessage updateMode(int major, int minor) { return {Msg::UpdateMode, major, minor}; }
     static LogMessage crcLine(int routerCrc, int toolCrc) { return {Msg::CrcLine, routerCrc, toolCrc}; }
-    // `problem` is a FirmwareProblem, `line` 0 when it belongs to no line.
-    static LogMessage firmwareProblem(int problem, int line) { return {Msg::FirmwareProblem, problem, line}; }
-    // `stop` is an UpdateStop.
-    static LogMessage updateStopped(int stop) { return {Msg::UpdateStopped, stop, 0}; }
+    // `line` 0 when the problem belongs to no line.
+    static LogMessage firmwareProblem(FirmwareProblem problem, int line)
+    {
+        LogMessage message{Msg::FirmwareProblem, 0, line};
+        message.problem = problem;
+        return message;
+    }
+    static LogMessage updateStopped(UpdateStop stop)
+    {
+        LogMessage message{Msg::UpdateStopped, 0, 0};
+        message.stop = stop;
+        return message;
+    }
     static LogMessage wrongConfigSize(QString file, int size) { return {Msg::WrongConfigSize, size, 0, std::move(file)}; }
     static LogMessage unableToSave(QString file, QString reason)
     {
@@ -77,11 +89,14 @@ struct LogMessage {
     static LogMessage blocksNotKept(QString offsets) { return {Msg::BlocksNotKept, 0, 0, std::move(offsets)}; }
 
     Msg id;
-    // The details, by message as the constructors above name them.
+    // The details, by message as the constructors above name them: numbers,
+    // names, and the update's own reasons.
     int a = 0;
     int b = 0;
     QString text;
     QString detail;
+    FirmwareProblem problem = FirmwareProblem::None;
+    UpdateStop stop = UpdateStop::NoAnswer;
 
 private:
     LogMessage(Msg message, int first, int second, QString name = {})

@@ -224,11 +224,11 @@ QString messageText(const LogMessage& message, UiLanguage language)
     case Msg::WrongConfigSize:
         return pattern.arg(message.text, QString::number(message.a));
     case Msg::FirmwareProblem: {
-        const QString problem = pick(row(kFirmwareProblems, message.a), language);
+        const QString problem = pick(row(kFirmwareProblems, static_cast<int>(message.problem)), language);
         return problem.contains(QLatin1String("%1")) ? problem.arg(message.b) : problem;
     }
     case Msg::UpdateStopped:
-        return pick(row(kUpdateStops, message.a), language);
+        return pick(row(kUpdateStops, static_cast<int>(message.stop)), language);
     default:
         return pattern;
     }
@@ -236,7 +236,7 @@ QString messageText(const LogMessage& message, UiLanguage language)
 
 QString firmwareProblemText(const FirmwareCheck& check, UiLanguage language)
 {
-    return messageText(LogMessage::firmwareProblem(static_cast<int>(check.problem), check.line), language);
+    return messageText(LogMessage::firmwareProblem(check.problem, check.line), language);
 }
 
 namespace {
