@@ -166,7 +166,7 @@ void Session::routesModeSeen()
 void Session::commandGaveUp(BootCommand command)
 {
     // A Jump is sent once and never answered: the router restarts.
-    if (command == BootCommand::Jump || static_cast<std::uint8_t>(command) == 0)
+    if (command == BootCommand::Jump)
         return;
     view_.commandGaveUp(command);
     update_.commandGaveUp();

@@ -18,7 +18,7 @@ constexpr CommandTiming kJump{1, 10};
 
 bool send(CBootLoader& boot, BootCommand command, CommandTiming timing)
 {
-    return boot.SendCommand(static_cast<std::uint8_t>(command), timing.attempts, timing.timeout);
+    return boot.SendCommand(command, timing.attempts, timing.timeout);
 }
 } // namespace
 
@@ -57,9 +57,11 @@ void UpdateSequence::stop(UpdateStop reason)
 {
     UpdateEvent event(UpdateEvent::Kind::Stopped);
     event.stop = reason;
-    event.command = static_cast<BootCommand>(boot_.lastCommand());
+    // With no command known, the flash is taken to be erased: the safe thing to say.
+    const std::optional<BootCommand> command = boot_.lastCommand();
+    event.command = command.value_or(BootCommand::Erase);
     // An Erase that never went out left the flash as it was.
-    event.flashErased = !(event.command == BootCommand::Erase && boot_.transmissions() == 0);
+    event.flashErased = !(command == BootCommand::Erase && boot_.transmissions() == 0);
     UpdateAll = false;
     boot_.Forget();
     listener_.updateEvent(event);

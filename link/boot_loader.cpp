@@ -44,16 +44,30 @@ std::size_t CBootLoader::appendRecords(std::size_t length)
 
 bool CBootLoader::SendCommand(std::uint8_t code, std::uint16_t attempts, std::uint16_t timeout)
 {
+    switch (static_cast<BootCommand>(code)) {
+    case BootCommand::Version:
+    case BootCommand::Erase:
+    case BootCommand::Program:
+    case BootCommand::Verify:
+    case BootCommand::Jump:
+        return SendCommand(static_cast<BootCommand>(code), attempts, timeout);
+    }
+    return false;
+}
+
+bool CBootLoader::SendCommand(BootCommand command, std::uint16_t attempts, std::uint16_t timeout)
+{
+    const auto code = static_cast<std::uint8_t>(command);
     TransmitLength = 0;
     ResendLength = 0;
     Transmissions = 0;
     Answers = 0;
-    LastCommand = code;
+    LastCommand = command;
     PacketBuffer[0] = code;
     std::size_t length = 1;
     AddressBase startBase = RunBase;
 
-    switch (static_cast<BootCommand>(code)) {
+    switch (command) {
     case BootCommand::Version:
     case BootCommand::Erase:
         break;
@@ -81,8 +95,6 @@ bool CBootLoader::SendCommand(std::uint8_t code, std::uint16_t attempts, std::ui
         attempts = 1;
         timeout = 10;
         break;
-    default:
-        return false;
     }
 
     AttemptsLeft = attempts;
@@ -91,7 +103,7 @@ bool CBootLoader::SendCommand(std::uint8_t code, std::uint16_t attempts, std::ui
 
     TransmitLength = static_cast<std::uint16_t>(
         BootFrame::encode(PacketBuffer.data(), length, TransmitBuffer.data(), TransmitBuffer.size()));
-    if (code == static_cast<std::uint8_t>(BootCommand::Program)) {
+    if (command == BootCommand::Program) {
         const auto prefix = addressRecord(startBase);
         ResendPacket[0] = code;
         std::memcpy(ResendPacket.data() + 1, prefix.data(), prefix.size());
@@ -183,14 +195,15 @@ void CBootLoader::PollReceive()
         // Only the command last queued is answered; a reply of another type is a
         // late one and leaves the pending command alone. A late reply of the right
         // type after the attempts ran out still counts.
-        if (ReceiveBuffer[0] == LastCommand) {
+        if (LastCommand && ReceiveBuffer[0] == static_cast<std::uint8_t>(*LastCommand)) {
             ++Answers;
             ClearTransmit();
             DispatchReply();
         }
     } else if (NoAnswer) {
         NoAnswer = false;
-        listener_.commandGaveUp(static_cast<BootCommand>(LastCommand));
+        if (LastCommand)
+            listener_.commandGaveUp(*LastCommand);
     }
 }
 
@@ -215,7 +228,7 @@ void CBootLoader::DispatchReply()
         // The next packet goes out at once; the update hears of Program only
         // when the records have run out.
         RewindOnProgram = false;
-        if (!SendCommand(static_cast<std::uint8_t>(BootCommand::Program), SavedAttempts, ReplyTimeout))
+        if (!SendCommand(BootCommand::Program, SavedAttempts, ReplyTimeout))
             replies_.HandleBootReply(code, payload, length);
         RewindOnProgram = true;
         break;
@@ -274,7 +287,7 @@ void CBootLoader::SettleOwedReplies(std::uint32_t patience)
 void CBootLoader::Forget()
 {
     ClearTransmit();
-    LastCommand = 0;
+    LastCommand.reset();
     NoAnswer = false;
     FreshFrame = false;
 }

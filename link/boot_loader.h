@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 class DeviceLink;
 class MillisecondClock;
@@ -52,7 +53,10 @@ public:
     CBootLoader(DeviceLink& link, MillisecondClock& clock, BootListener& listener, BootReplyHandler& replies,
                 FirmwarePayloads& firmware);
 
+    // The bootloader's entry by code: a code it does not know is refused and
+    // changes nothing, a command already queued included.
     bool SendCommand(std::uint8_t code, std::uint16_t attempts, std::uint16_t timeout);
+    bool SendCommand(BootCommand command, std::uint16_t attempts, std::uint16_t timeout);
     void ServiceTransmit();
     void PollReceive();
     void ClearTransmit();
@@ -85,7 +89,8 @@ public:
     std::uint16_t transmitLength() const { return TransmitLength; }
     std::uint16_t attemptsLeft() const { return AttemptsLeft; }
     TransmitState transmitState() const { return State; }
-    std::uint8_t lastCommand() const { return LastCommand; }
+    // The command last queued and not forgotten; none before the first or after Forget.
+    std::optional<BootCommand> lastCommand() const { return LastCommand; }
     std::uint16_t receiveCount() const { return Receiver.count(); }
     // Records handed to Program packets since the last programming run began.
     std::size_t programmedRecords() const { return ProgrammedRecords; }
@@ -107,7 +112,7 @@ private:
     // ReceiveCount, EscapePending and ReplyReady live in the frame receiver.
     BootFrameReceiver Receiver{ReceiveBuffer.data(), kReceiveLimit};
     std::uint16_t AttemptsLeft = 0;
-    std::uint8_t LastCommand = 0;
+    std::optional<BootCommand> LastCommand;
     bool NoAnswer = false;
     TransmitState State = TransmitState::Idle;
     std::uint16_t SavedAttempts = 0;

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <array>
 #include <cstdio>
 #include <fstream>
@@ -55,7 +57,7 @@ TEST_F(BootLoaderTest, CommandFramesOnTheWire)
         SCOPED_TRACE(int(c.code));
         ASSERT_TRUE(boot.SendCommand(c.code, 3, 400));
         EXPECT_EQ(frame(), c.frame);
-        EXPECT_EQ(boot.lastCommand(), c.code);
+        EXPECT_EQ(boot.lastCommand(), std::optional<BootCommand>(static_cast<BootCommand>(c.code)));
     }
 }
 
@@ -71,14 +73,27 @@ TEST_F(BootLoaderTest, VersionGoesOutAsOneReportPaddedWithFF)
     EXPECT_EQ(router.written[0], expected);
 }
 
-TEST_F(BootLoaderTest, UnknownCodesAreRefusedAndQueueNothing)
+// A code the bootloader does not know is refused and changes nothing: the
+// Version queued before it is still what the router is sent, and answered.
+TEST_F(BootLoaderTest, UnknownCodesAreRefusedAndChangeNothing)
 {
     for (std::uint8_t code : {0, 6, 255}) {
         SCOPED_TRACE(int(code));
-        boot.SendCommand(1, 3, 400);
+        router.written.clear();
+        router.bootCommands.clear();
+        ASSERT_TRUE(boot.SendCommand(1, 3, 400));
+        const Bytes version = frame();
         EXPECT_FALSE(boot.SendCommand(code, 3, 400));
-        EXPECT_EQ(boot.transmitLength(), 0);
-        EXPECT_EQ(boot.lastCommand(), code);
+        EXPECT_EQ(frame(), version);
+        EXPECT_EQ(boot.lastCommand(), std::optional<BootCommand>(BootCommand::Version));
+        EXPECT_EQ(boot.attemptsLeft(), 3);
+        tick();
+        EXPECT_EQ(router.bootCommands, std::vector<std::uint8_t>{1}) << "the router got the Version, whole";
+        for (int i = 0; i < 5 && boot.transmitState() != CBootLoader::TransmitState::Idle; ++i) {
+            clock.advance(10);
+            tick();
+        }
+        EXPECT_EQ(boot.transmitState(), CBootLoader::TransmitState::Idle) << "and its reply ended it";
     }
 }
 
