@@ -13,9 +13,10 @@
 
 Session::Session(HidBackend& backend, MillisecondClock& clock, SessionView& view, Trace* trace)
     : view_(view), clock_(clock), preferences_([&view](const LogMessage& message) { view.showError(message); }),
-      connection_(backend, clock, trace), boot_(connection_.link(), clock, *this, update_, hex_),
+      connection_(backend, clock, trace), boot_(connection_.link(), clock, *this, hex_),
       update_(boot_, hex_, *this)
 {
+    boot_.setReplyHandler(&update_);
     boot_.ClearTransmit();
 }
 

@@ -120,9 +120,8 @@ private:
     ConfigDocument document_;
     RouterConnection connection_;
     CHexManager hex_;
-    // The transport hands the bootloader's replies to the update, which was
-    // given the transport: each knows the other, neither uses the other while
-    // they are built.
+    // The transport is built first; the update, built on it, is then given
+    // the bootloader's replies.
     CBootLoader boot_;
     UpdateSequence update_;
 

@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static FakeClock clock;
     static Listener listener;
     static CHexManager hex;
-    static CBootLoader boot(link, clock, listener, listener, hex);
+    static CBootLoader boot(link, clock, listener, hex, &listener);
 
     if (!hex.OpenHexData(std::string(reinterpret_cast<const char*>(data), size)))
         return 0;

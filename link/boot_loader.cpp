@@ -11,8 +11,8 @@ namespace {
 constexpr std::uint8_t kRoutesModeMarker[4] = {0x03, 0xAA, 0x55, 0xAA};
 }
 
-CBootLoader::CBootLoader(DeviceLink& link, MillisecondClock& clock, BootListener& listener, BootReplyHandler& replies,
-                         FirmwarePayloads& firmware)
+CBootLoader::CBootLoader(DeviceLink& link, MillisecondClock& clock, BootListener& listener, FirmwarePayloads& firmware,
+                         BootReplyHandler* replies)
     : link_(link), clock_(clock), listener_(listener), replies_(replies), firmware_(firmware)
 {
 }
@@ -85,9 +85,10 @@ bool CBootLoader::SendCommand(BootCommand command, std::uint16_t attempts, std::
             return false;
         break;
     case BootCommand::Verify: {
-        VerifyRange range;
-        firmware_.verifyRange(range);
-        for (std::uint8_t byte : encodeVerifyPayload(range))
+        // The range and CRC asked for are kept: its reply is compared with them.
+        VerifySent = VerifyRange{};
+        VerifyKnown = firmware_.verifyRange(VerifySent);
+        for (std::uint8_t byte : encodeVerifyPayload(VerifySent))
             PacketBuffer[length++] = byte;
         break;
     }
@@ -222,14 +223,15 @@ void CBootLoader::DispatchReply()
     case BootCommand::Version:
     case BootCommand::Erase:
     case BootCommand::Verify:
-        replies_.HandleBootReply(code, payload, length);
+        if (replies_)
+            replies_->HandleBootReply(code, payload, length);
         break;
     case BootCommand::Program:
         // The next packet goes out at once; the update hears of Program only
         // when the records have run out.
         RewindOnProgram = false;
-        if (!SendCommand(BootCommand::Program, SavedAttempts, ReplyTimeout))
-            replies_.HandleBootReply(code, payload, length);
+        if (!SendCommand(BootCommand::Program, SavedAttempts, ReplyTimeout) && replies_)
+            replies_->HandleBootReply(code, payload, length);
         RewindOnProgram = true;
         break;
     case BootCommand::Jump:
@@ -243,13 +245,11 @@ void CBootLoader::ClearTransmit()
     AttemptsLeft = 0;
 }
 
-bool CBootLoader::ImageCrc(std::uint16_t& crc, std::uint32_t& length)
+bool CBootLoader::ImageCrc(std::uint16_t& crc, std::uint32_t& length) const
 {
-    VerifyRange range;
-    const bool held = firmware_.verifyRange(range);
-    crc = range.crc;
-    length = range.length;
-    return held;
+    crc = VerifySent.crc;
+    length = VerifySent.length;
+    return VerifyKnown;
 }
 
 void CBootLoader::DiscardInput()

@@ -50,8 +50,11 @@ public:
     enum class TransmitState : std::uint32_t { Idle = 0, Waiting = 1 };
 
     // The Program and Verify payloads come from `firmware`, the chosen file.
-    CBootLoader(DeviceLink& link, MillisecondClock& clock, BootListener& listener, BootReplyHandler& replies,
-                FirmwarePayloads& firmware);
+    // Replies go to `replies` once there is one (setReplyHandler): the update
+    // that handles them is built on this transport, so it comes after it.
+    CBootLoader(DeviceLink& link, MillisecondClock& clock, BootListener& listener, FirmwarePayloads& firmware,
+                BootReplyHandler* replies = nullptr);
+    void setReplyHandler(BootReplyHandler* replies) { replies_ = replies; }
 
     // The bootloader's entry by code: a code it does not know is refused and
     // changes nothing, a command already queued included.
@@ -65,9 +68,11 @@ public:
     void WriteStream(const std::uint8_t* bytes, std::size_t count);
     int ReadReport(std::uint8_t* buffer, std::size_t length);
 
-    // The tool's CRC of the firmware image and the length it covers, from the
-    // chosen file; false when no file is held. Asked when a Verify reply arrives.
-    bool ImageCrc(std::uint16_t& crc, std::uint32_t& length);
+    // The tool's CRC of the firmware image and the length it covers, as the
+    // last Verify packet carried them (computed once, from the chosen file, when
+    // it was built); false when no file was held then, or before any Verify.
+    // Asked when a Verify reply arrives.
+    bool ImageCrc(std::uint16_t& crc, std::uint32_t& length) const;
 
     // Drops every input report already waiting and any half-received reply, so
     // that nothing sent before this moment can pass for an answer to what follows.
@@ -103,7 +108,7 @@ private:
     DeviceLink& link_;
     MillisecondClock& clock_;
     BootListener& listener_;
-    BootReplyHandler& replies_;
+    BootReplyHandler* replies_;
     FirmwarePayloads& firmware_;
 
     std::array<std::uint8_t, kBufferSize> TransmitBuffer{};
@@ -127,6 +132,8 @@ private:
     std::array<std::uint8_t, kMaxRecordBytes> CarriedRecord{};
     std::uint16_t CarriedLength = 0;
     std::size_t ProgrammedRecords = 0;
+    VerifyRange VerifySent;    // what the last Verify packet asked the router to check
+    bool VerifyKnown = false;  // it came from a file
     // The frame in TransmitBuffer has not been written yet.
     bool FreshFrame = false;
     int Transmissions = 0;  // of the last command

@@ -38,7 +38,7 @@ protected:
     FakeClock clock{1000};
     RecordingListener listener;
     CHexManager hex;
-    CBootLoader boot{link, clock, listener, listener, hex};
+    CBootLoader boot{link, clock, listener, hex, &listener};
 };
 } // namespace
 
@@ -228,7 +228,7 @@ TEST(Trace, OneLinePerReportBothWays)
         DeviceLink link(backend, &trace);
         RecordingListener listener;
         CHexManager hex;
-        CBootLoader boot(link, clock, listener, listener, hex);
+        CBootLoader boot(link, clock, listener, hex, &listener);
         ASSERT_TRUE(link.open());
         boot.SendCommand(1, 3, 400);
         boot.ServiceTransmit();
