@@ -131,7 +131,7 @@ void reportUpdateTicks()
         session.tick();
     const std::filesystem::path file = fsPath(firmwarePath());
     session.chooseFirmware(&file, firmwarePath());
-    session.startUpdate();
+    session.update().startUpdate();
     long ticks = 0;
     std::size_t programPackets = 0;
     long programmingTicks = 0;

@@ -179,7 +179,7 @@ RouterMode probe(Session& session, ConsoleView& view, const RouterAccess& access
 {
     if (!session.ConnectDevice())
         return RouterMode::Absent;
-    session.queueVersion();
+    session.update().queueVersion();
     const std::uint32_t start = access.clock->now();
     while (access.clock->now() - start < kProbeMilliseconds) {
         session.tick();
@@ -449,7 +449,7 @@ int update(const QString& path, const RouterAccess& access)
     }
 
     c.view.echo = !access.terminal;
-    c.session.startUpdate();
+    c.session.update().startUpdate();
     Progress progress(access, QStringLiteral("update"), c.session.firmwareCheck().records);
     const std::uint32_t start = access.clock->now();
     // Done once the router has been looked for after the Jump, found or not.

@@ -82,15 +82,11 @@ public:
     bool openConfiguration(const QString& path);
     bool saveConfiguration(const QString& path);
 
-    // The firmware update.
-    void queueVersion() { update_.queueVersion(); }
+    // The firmware update: its commands are the update's own; choosing the
+    // file is here, because the log names it as the user chose it.
+    UpdateSequence& update() { return update_; }
     // `shownName` is how the log names the file; null `chosen`: the dialog was cancelled.
     void chooseFirmware(const std::filesystem::path* chosen, const QString& shownName);
-    void startUpdate() { update_.startUpdate(); }
-    void erase() { update_.erase(); }
-    void program() { update_.program(); }
-    void verify() { update_.verify(); }
-    void jump() { update_.jump(); }
     const FirmwareCheck& firmwareCheck() const { return update_.lastCheck(); }
 
     const RouterStatus& status() const { return status_; }

@@ -94,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const std::filesystem::path& file = firmwareFile();
     session.chooseFirmware(&file, QString());
-    session.startUpdate();
+    session.update().startUpdate();
 
     std::size_t next = 0;
     int ticks = 0;

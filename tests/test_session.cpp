@@ -99,7 +99,7 @@ void startSmallUpdate(Session& session, SimRouter& router, const QTemporaryDir& 
     const std::filesystem::path file = fsPath(path);
     session.chooseFirmware(&file, path);
     ASSERT_TRUE(session.status().fileAccepted);
-    session.startUpdate();
+    session.update().startUpdate();
 }
 
 TEST_F(SessionTest, ProgressStarsEveryTwentySixTicks)

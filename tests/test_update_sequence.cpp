@@ -83,7 +83,7 @@ TEST_F(UpdateTest, ChainedUpdateRunsToTheEndAndReconnectsInRoutesMode)
     choose(firmware(40));
     EXPECT_TRUE(view.enabled(Button::Update));
     view.log.clear();
-    session.startUpdate();
+    session.update().startUpdate();
     EXPECT_EQ(session.mode(), SessionMode::UpdateProgress);
     int ticks = 0;
     while (session.mode() != SessionMode::Idle && ticks < 10000) {
@@ -121,7 +121,7 @@ TEST_F(UpdateTest, RecordsGoOutElevenToAPacket)
     // 23 data records + extended address + end of file = 25 records: 11, 11, 3.
     tick(3);
     choose(firmware(23));
-    session.program();
+    session.update().program();
     tick(20);
     EXPECT_EQ(router.programRecords, (std::vector<int>{11, 11, 3}));
     EXPECT_EQ(view.ids().back(), Msg::FirmwareSent);
@@ -129,7 +129,7 @@ TEST_F(UpdateTest, RecordsGoOutElevenToAPacket)
     // 22 records: the reply to the second packet finds none left.
     router.programRecords.clear();
     choose(firmware(20));
-    session.program();
+    session.update().program();
     tick(20);
     EXPECT_EQ(router.programRecords, (std::vector<int>{11, 11}));
 }
@@ -141,7 +141,7 @@ TEST_F(UpdateTest, VerifyPacketCarriesTheImageRangeLittleEndian)
                                        {linearRecord(0x1D00), hexRecord(0, 0x1000, ramp(16)), linearRecord(0x1FC0),
                                         hexRecord(0, 0x0BF0, ramp(16))});
     choose(path);
-    session.verify();
+    session.update().verify();
     tick(2);
     ASSERT_FALSE(router.bootPackets.empty());
     // Worked out apart from the code: 00..0F at 0x1000 and at 0x20BF0, FF between,
@@ -155,7 +155,7 @@ TEST_F(UpdateTest, MismatchStopsBeforeTheJump)
     tick(3);
     choose(firmware(30));
     router.faults.corruptProgram = true;
-    session.startUpdate();
+    session.update().startUpdate();
     for (int i = 0; i < 2000 && session.mode() != SessionMode::Idle; ++i)
         tick();
     EXPECT_EQ(view.ids().back(), Msg::VerifyFailed);
@@ -169,7 +169,7 @@ TEST_F(UpdateTest, VerifyWithoutAFileNeverMatches)
 {
     tick(3);
     view.log.clear();
-    session.verify();  // the router answers with the CRC of nothing, 0
+    session.update().verify();  // the router answers with the CRC of nothing, 0
     tick(3);
     EXPECT_EQ(view.ids(), (std::vector<Msg>{Msg::CrcLine, Msg::VerifyFailed}));
     EXPECT_EQ(count(5), 0);
@@ -177,7 +177,7 @@ TEST_F(UpdateTest, VerifyWithoutAFileNeverMatches)
     // A Verify reply nobody asked for answers no command: it is ignored.
     view.log.clear();
     router.pushReport(bootFrame({4, 0x00, 0x00}));
-    session.queueVersion();
+    session.update().queueVersion();
     tick(3);
     EXPECT_EQ(view.ids(), (std::vector<Msg>{Msg::UpdateMode}));
 }
@@ -192,7 +192,7 @@ TEST_F(UpdateTest, CancelledDialogRefusesButKeepsTheFileHeld)
     EXPECT_EQ(view.log.back().text, path);
     EXPECT_FALSE(view.enabled(Button::Update));
     // Held: a Program command still finds its records.
-    session.program();
+    session.update().program();
     tick(10);
     EXPECT_EQ(count(3), 1);
 }
@@ -213,7 +213,7 @@ TEST_F(UpdateTest, FileChangedOnDiskAfterItWasChosenIsProgrammedAsChecked)
     file.write("QORV-Marbeno Soft\r\n");
     file.close();
     view.log.clear();
-    session.startUpdate();
+    session.update().startUpdate();
     for (int ticks = 0; session.mode() != SessionMode::Idle && ticks < 10000; ++ticks)
         tick();
     EXPECT_EQ(session.status().outcome, RouterStatus::Outcome::Updated);
@@ -236,7 +236,7 @@ TEST_F(UpdateTest, RefusedFileNamesItsProblemAndNeverErases)
     EXPECT_EQ(view.log[3].id, Msg::FirmwareProblem);
     EXPECT_EQ(view.log[3].problem, FirmwareProblem::NoEndRecord);
     EXPECT_FALSE(view.enabled(Button::Update));
-    session.startUpdate();
+    session.update().startUpdate();
     tick(50);
     EXPECT_EQ(count(2), 0);
     EXPECT_EQ(session.mode(), SessionMode::Idle);
@@ -254,7 +254,7 @@ TEST_F(UpdateTest, LongRecordFileWithACorruptedByteNeverJumps)
     choose(writeFirmware(dir, QStringLiteral("long.hex"), lines));
     ASSERT_TRUE(view.enabled(Button::Update));
     // Corrupt a byte of the last record only, past where a 121-byte image build stopped.
-    session.startUpdate();
+    session.update().startUpdate();
     for (int i = 0; i < 4000 && count(4) == 0; ++i) {
         tick();
         if (count(3) > 0)
@@ -273,7 +273,7 @@ TEST_F(UpdateTest, RouterThatStopsAnsweringStopsTheUpdate)
     choose(firmware(40));
     router.faults.answersLeft = 2;  // the Erase reply and one Program acknowledgement
     view.log.clear();
-    session.startUpdate();
+    session.update().startUpdate();
     int ticks = 0;
     while (session.mode() != SessionMode::Idle && ticks < 100000) {
         tick();
@@ -315,7 +315,7 @@ TEST_F(UpdateTest, StaleRepliesNeverStartTheFirmware)
         router.pushReport(bootFrame({3}), delay);
         router.pushReport(staleVerify, delay);
         view.log.clear();
-        session.startUpdate();
+        session.update().startUpdate();
         for (int i = 0; i < 3000 && session.mode() != SessionMode::Idle; ++i)
             tick();
         EXPECT_EQ(view.ids().back(), Msg::VerifyFailed);
@@ -333,7 +333,7 @@ TEST_F(UpdateTest, EmptyRangeNeverVerifies)
     writeFirmware(dir, QStringLiteral("fw.hex"), {hexRecord(0, 0x0100, ramp(4)), hexRecord(1, 0, {})});
     view.log.clear();
     router.pushReport(bootFrame({4, 0x00, 0x00}));  // the CRC of no bytes
-    session.verify();
+    session.update().verify();
     tick(3);
     EXPECT_EQ(view.ids(), (std::vector<Msg>{Msg::CrcLine, Msg::VerifyFailed}));
 }
@@ -354,7 +354,7 @@ TEST_F(UpdateTest, EndOfUpdateWaitsForTheRouterToComeBack)
         router.restartMilliseconds = c.away;
         choose(firmware(20));
         view.log.clear();
-        session.startUpdate();
+        session.update().startUpdate();
         int ticks = 0;
         while ((session.mode() != SessionMode::Idle || session.status().reconnecting) && ticks < 60000) {
             tick();
@@ -375,7 +375,7 @@ TEST_F(UpdateTest, ConnectDuringTheCountDownKeepsTheUpdatesEnd)
 {
     tick(3);
     choose(firmware(20));
-    session.startUpdate();
+    session.update().startUpdate();
     for (int i = 0; i < 10000 && session.mode() != SessionMode::CopyProgress; ++i)
         tick();
     ASSERT_EQ(session.mode(), SessionMode::CopyProgress);
@@ -408,7 +408,7 @@ TEST_F(UpdateTest, LongRecordsNeverOverflowThePacket)
         lines.push_back(hexRecord(0, static_cast<std::uint16_t>(0x1000 + 255 * i),
                                   std::vector<std::uint8_t>(255, i % 2 ? 0xF0 : 0x10)));
     choose(writeFirmware(dir, QStringLiteral("long.hex"), lines));
-    session.program();
+    session.update().program();
     tick(40);
     int total = 0;
     for (int records : router.programRecords)
@@ -445,7 +445,7 @@ TEST_F(UpdateTest, RepeatedPacketLandsWhereItsFirstSendingDid)
         router.faults.loseProgramAck = lost;
         router.programRecords.clear();
         view.log.clear();
-        session.startUpdate();
+        session.update().startUpdate();
         for (int i = 0; i < 20000 && session.mode() != SessionMode::Idle; ++i)
             tick();
         EXPECT_EQ(router.programRecords.size(), 5u) << "four packets, one of them twice";
@@ -501,7 +501,7 @@ TEST_F(UpdateTest, UnpluggedRouterStopsTheUpdateAtOnce)
         choose(path);
         ASSERT_TRUE(view.enabled(Button::Update));
         view.log.clear();
-        session.startUpdate();
+        session.update().startUpdate();
         tick(c.ticksBeforeUnplug);
         router.unplug();
         tick(3);

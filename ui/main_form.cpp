@@ -476,12 +476,12 @@ void TMainForm::InsertLogText(const QString& text)
 }
 
 void TMainForm::botonConectarClick() { session_->connect(); }
-void TMainForm::botonFVerClick() { session_->queueVersion(); }
-void TMainForm::botonTodoClick() { session_->startUpdate(); }
-void TMainForm::botonEraseClick() { session_->erase(); }
-void TMainForm::botonProgramClick() { session_->program(); }
-void TMainForm::botonVerifyClick() { session_->verify(); }
-void TMainForm::botonSaltarClick() { session_->jump(); }
+void TMainForm::botonFVerClick() { session_->update().queueVersion(); }
+void TMainForm::botonTodoClick() { session_->update().startUpdate(); }
+void TMainForm::botonEraseClick() { session_->update().erase(); }
+void TMainForm::botonProgramClick() { session_->update().program(); }
+void TMainForm::botonVerifyClick() { session_->update().verify(); }
+void TMainForm::botonSaltarClick() { session_->update().jump(); }
 void TMainForm::botonRecibirClick() { session_->receiveConfiguration(); }
 void TMainForm::botonEnviarClick() { session_->sendConfiguration(); }
 
