@@ -115,14 +115,17 @@ expect() {
     fi
 }
 
-# check NAME KEYS -- TEXT...: presses KEYS (xdotool names, space-separated),
-# then expects every TEXT.
+# check NAME KEYS -- TEXT...: presses KEYS (xdotool names, space-separated;
+# type:TEXT types TEXT), then expects every TEXT.
 check() {
     local name=$1 keys=$2; shift 3
     local from
     from=$(wc -l <"$speech")
     for key in $keys; do
-        xdotool key --clearmodifiers "$key"
+        case $key in
+            type:*) xdotool type --delay 40 "${key#type:}" ;;
+            *) xdotool key --clearmodifiers "$key" ;;
+        esac
         sleep 0.15
     done
     expect "$name" "$from" "$@"
@@ -144,7 +147,12 @@ check "entering the matrix: the table, then its current cell" "Tab" -- "Matriz d
 check "a route cell is heard with its column header" "Down Right" -- "Keys Out 1 column header" "Keys In 1 → Keys Out 1"
 check "Space switches the route on, and says so" "space" -- "checked"
 check "Space again switches it off" "space" -- "not checked"
-check "the wastebasket names its device" "shift+Tab End" -- "Eliminar Keys"
+check "the colour cell names its colour" "shift+Tab End Left" -- "Color de Keys: negro"
+check "Enter opens the colour dialog" "Return" -- "color dialog"
+# Ten Tabs on, past its colour grids, buttons and spin boxes, is the HTML field: red, and Enter.
+check "a new colour is heard on the cell when the dialog closes" \
+    "Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab type:#ff0000 Return" -- "HTML" "Color de Keys: rojo"
+check "the wastebasket names its device" "Right" -- "Eliminar Keys"
 check "the removal asks first" "space" -- "¿Quiere eliminar Keys?"
 check "after the removal the grid's current cell is the next device's" "Return" -- "Eliminar Synth"
 check "the arrows work at once in the grid" "Left" -- "Color de Synth"
