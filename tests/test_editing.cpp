@@ -142,7 +142,13 @@ TEST_F(EditTest, EditMenuInBothLanguagesWithItsShortcuts)
     EXPECT_TRUE(opens(Qt::Key_E, Qt::AltModifier, form->editMenu)) << "Alt+E";
     EXPECT_TRUE(opens(Qt::Key_F10, Qt::NoModifier, form->Idioma1)) << "F10";
 
-    form->SGClick(cell(form->SG, 4, 5));
+    // A route switched from the keyboard, for the Edit menu to name: Keys In 2 → Synth Out 1.
+    ASSERT_EQ(QApplication::focusWidget(), form->botonConectar) << "Escape gives the focus back from the menus";
+    press(Qt::Key_Tab);
+    press(Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), form->SG);
+    for (int key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Right, Qt::Key_Right, Qt::Key_Right, Qt::Key_Space})
+        press(key);
     // English by the keyboard: Alt+I opens on Español; Down to English and Enter.
     press(Qt::Key_I, Qt::AltModifier);
     ASSERT_TRUE(QTest::qWaitFor([&] { return form->Idioma1->isVisible(); }, 1000));
@@ -154,7 +160,7 @@ TEST_F(EditTest, EditMenuInBothLanguagesWithItsShortcuts)
     EXPECT_TRUE(opens(Qt::Key_L, Qt::AltModifier, form->Idioma1)) << "Alt+L";
     EXPECT_TRUE(opens(Qt::Key_E, Qt::AltModifier, form->editMenu)) << "Alt+E";
     EXPECT_EQ(form->undoAction->text(), QString::fromUtf8("Undo: route Keys In 2 → Synth Out 1"));
-    form->undoAction->trigger();
+    press(Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(form->redoAction->text(), QString::fromUtf8("Redo: route Keys In 2 → Synth Out 1"));
 }
 

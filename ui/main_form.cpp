@@ -673,10 +673,8 @@ void TMainForm::SGNClick(const QModelIndex& index)
 void TMainForm::buildShortcuts()
 {
     // F10 opens the first menu, as in most desktops.
-    connect(new QShortcut(QKeySequence(Qt::Key_F10), this), &QShortcut::activated, this, [this] {
-        menuBar()->setFocus(Qt::ShortcutFocusReason);
-        menuBar()->setActiveAction(Idioma1->menuAction());
-    });
+    connect(new QShortcut(QKeySequence(Qt::Key_F10), this), &QShortcut::activated, this,
+            [this] { menuBar()->setActiveAction(Idioma1->menuAction()); });
     for (const auto& [member, key] : buttonKeys()) {
         QPushButton* button = this->*member;
         connect(new QShortcut(key, this), &QShortcut::activated, button, [button] {
