@@ -312,7 +312,9 @@ TEST_F(FormTest, LargestConfigurationBuildsTheWholeMatrix)
 
     // The device table, scrolled to its last device, keeps its caption row on
     // top: the wastebasket column's caption is the header's plain fill there.
-    form->SGN->setFocus(Qt::TabFocusReason);
+    QTest::mouseClick(form->SGN->viewport(), Qt::LeftButton, {},
+                      form->SGN->visualRect(form->deviceModel().index(1, 0)).center());
+    ASSERT_EQ(QApplication::focusWidget(), form->SGN);
     QTest::keyClick(form->SGN, Qt::Key_End, Qt::ControlModifier);
     ASSERT_GT(form->SGN->verticalScrollBar()->value(), 0);
     const QImage devices = form->SGN->grab().toImage();
