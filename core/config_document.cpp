@@ -63,10 +63,9 @@ void ConfigDocument::replaceStored(const ConfigImage& image, EditDescription wha
         markStored();
         return;
     }
-    const ConfigImage before = image_;
-    image_ = image;
+    // Stored before the edit is announced, so its one announcement already says "not modified".
     stored_ = image;
-    record(before, std::move(what));
+    replace(image, std::move(what));
 }
 
 void ConfigDocument::markStored()

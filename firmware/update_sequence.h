@@ -9,7 +9,6 @@
 
 class CHexManager;
 
-
 // What happened in the update, in the order it happened; the listener turns each
 // into its log line and into the session's state.
 struct UpdateEvent {

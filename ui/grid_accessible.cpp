@@ -21,16 +21,12 @@ QPoint headerLines(const QAbstractItemView* view)
     return model ? QPoint(model->headerColumns(), model->headerRows()) : QPoint();
 }
 
-// One body cell, built when a client asks for it and kept until the model changes.
-class GridCell final : public QAccessibleInterface, public QAccessibleTableCellInterface,
-                       public QAccessibleActionInterface {
+// What a cell and a header share: an object of the grid with no children of
+// its own and no QObject, placed where a model index is drawn.
+class GridLeaf : public QAccessibleInterface {
 public:
-    GridCell(GridView* view, int row, int column) : view_(view), row_(row), column_(column) {}
+    explicit GridLeaf(GridView* view) : view_(view) {}
 
-    bool isValid() const override
-    {
-        return view_ && view_->model() && row_ < view_->model()->rowCount() && column_ < view_->model()->columnCount();
-    }
     QObject* object() const override { return nullptr; }
     QWindow* window() const override { return view_ ? view_->window()->windowHandle() : nullptr; }
     QAccessibleInterface* childAt(int, int) const override { return nullptr; }
@@ -38,6 +34,28 @@ public:
     QAccessibleInterface* child(int) const override { return nullptr; }
     int childCount() const override { return 0; }
     int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+    void setText(QAccessible::Text, const QString&) override {}
+
+protected:
+    // On screen, where the grid draws `index`.
+    QRect screenRect(const QModelIndex& index) const
+    {
+        const QRect cell = view_->visualRect(index);
+        return QRect(view_->viewport()->mapToGlobal(cell.topLeft()), cell.size());
+    }
+
+    QPointer<GridView> view_;
+};
+
+// One body cell, built when a client asks for it and kept until the model changes.
+class GridCell final : public GridLeaf, public QAccessibleTableCellInterface, public QAccessibleActionInterface {
+public:
+    GridCell(GridView* view, int row, int column) : GridLeaf(view), row_(row), column_(column) {}
+
+    bool isValid() const override
+    {
+        return view_ && view_->model() && row_ < view_->model()->rowCount() && column_ < view_->model()->columnCount();
+    }
     QString text(QAccessible::Text kind) const override
     {
         if (!isValid())
@@ -50,14 +68,7 @@ public:
             return index().data(Qt::AccessibleDescriptionRole).toString();
         return {};
     }
-    void setText(QAccessible::Text, const QString&) override {}
-    QRect rect() const override
-    {
-        if (!isValid())
-            return {};
-        const QRect cell = view_->visualRect(index());
-        return QRect(view_->viewport()->mapToGlobal(cell.topLeft()), cell.size());
-    }
+    QRect rect() const override { return isValid() ? screenRect(index()) : QRect(); }
     QAccessible::Role role() const override { return QAccessible::Cell; }
     QAccessible::State state() const override
     {
@@ -129,17 +140,16 @@ private:
         return header ? QList<QAccessibleInterface*>{header} : QList<QAccessibleInterface*>{};
     }
 
-    QPointer<GridView> view_;
     int row_;     // in the model, headers included
     int column_;
 };
 
 // The header of one body row or column: what the grid draws in its header
 // lines, as the model's header data names it.
-class GridHeader final : public QAccessibleInterface {
+class GridHeader final : public GridLeaf {
 public:
     GridHeader(GridView* view, Qt::Orientation orientation, int line)
-        : view_(view), orientation_(orientation), line_(line)
+        : GridLeaf(view), orientation_(orientation), line_(line)
     {
     }
 
@@ -151,30 +161,20 @@ public:
         return orientation_ == Qt::Horizontal ? lines.y() > 0 && line_ + lines.x() < view_->model()->columnCount()
                                               : lines.x() > 0 && line_ + lines.y() < view_->model()->rowCount();
     }
-    QObject* object() const override { return nullptr; }
-    QWindow* window() const override { return view_ ? view_->window()->windowHandle() : nullptr; }
-    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
-    QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(view_.data()); }
-    QAccessibleInterface* child(int) const override { return nullptr; }
-    int childCount() const override { return 0; }
-    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
     QString text(QAccessible::Text kind) const override
     {
         if (kind != QAccessible::Name || !isValid())
             return {};
         return view_->model()->headerData(section(), orientation_).toString();
     }
-    void setText(QAccessible::Text, const QString&) override {}
     // Where the header line meets the body line: the first header row for a
     // column, the first header column for a row.
     QRect rect() const override
     {
         if (!isValid())
             return {};
-        const QModelIndex at = orientation_ == Qt::Horizontal ? view_->model()->index(0, section())
-                                                              : view_->model()->index(section(), 0);
-        const QRect cell = view_->visualRect(at);
-        return QRect(view_->viewport()->mapToGlobal(cell.topLeft()), cell.size());
+        return screenRect(orientation_ == Qt::Horizontal ? view_->model()->index(0, section())
+                                                         : view_->model()->index(section(), 0));
     }
     QAccessible::Role role() const override
     {
@@ -195,7 +195,6 @@ private:
         return line_ + (orientation_ == Qt::Horizontal ? lines.x() : lines.y());
     }
 
-    QPointer<GridView> view_;
     Qt::Orientation orientation_;
     int line_;  // the body row or column
 };

@@ -1,6 +1,7 @@
 #include "ui/grid_models.h"
 
 #include "config/device_name.h"
+#include "ui/grid_painting.h"
 #include "text/texts.h"
 
 #include <array>
@@ -332,10 +333,8 @@ QVariant DeviceTableModel::data(const QModelIndex& index, int role) const
             const QString what = uiText(Text::ColorOf, language_).arg(cell(index.row(), kNameColumn).text);
             if (!colors_ || c.deviceSlot < 0 || c.deviceSlot >= kColorCount)
                 return what;
-            const std::uint32_t bbggrr = (*colors_)[static_cast<std::size_t>(c.deviceSlot)];
-            return what + QStringLiteral(": ")
-                + colorName(static_cast<int>(bbggrr & 0xFF), static_cast<int>(bbggrr >> 8 & 0xFF),
-                            static_cast<int>(bbggrr >> 16 & 0xFF), language_);
+            const QColor color = colorFromTable((*colors_)[static_cast<std::size_t>(c.deviceSlot)]);
+            return what + QStringLiteral(": ") + colorName(color.red(), color.green(), color.blue(), language_);
         }
         return c.text;
     default:

@@ -4,6 +4,7 @@
 
 #include <QAccessible>
 #include <QFocusEvent>
+#include <QItemSelectionRange>
 #include <QTimer>
 
 GridView::GridView(QWidget* parent) : QTableView(parent)
@@ -52,9 +53,7 @@ void GridView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottom
 {
     QTableView::dataChanged(topLeft, bottomRight, roles);
     const QModelIndex current = currentIndex();
-    if (!QAccessible::isActive() || !current.isValid() || current.row() < topLeft.row()
-        || current.row() > bottomRight.row() || current.column() < topLeft.column()
-        || current.column() > bottomRight.column())
+    if (!QAccessible::isActive() || !QItemSelectionRange(topLeft, bottomRight).contains(current))
         return;
     GridAccessible* grid = accessibleGrid(this);
     QAccessibleInterface* cell = grid ? grid->cellFor(current) : nullptr;

@@ -11,7 +11,6 @@
 #include "ui/pictures.h"
 #include "text/texts.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QPainter>
 #include <QDir>
@@ -57,21 +56,22 @@ public:
     }
 };
 
-// The menu bar underlines its mnemonics only while Alt is held, as on
-// Windows, so the bar looks the same until the keyboard asks for it; Alt alone
-// takes the keyboard to the bar.
+// The menu bar underlines its mnemonics only while it is in use (Alt, F10 or a
+// menu open), as on Windows, so the bar looks the same until the keyboard asks
+// for it; Alt alone takes the keyboard to the bar.
 class MenuBarStyle : public QProxyStyle {
 public:
     int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
                   QStyleHintReturn* returned) const override
     {
-        if (hint == SH_UnderlineShortcut)
-            return widget && widget->property(kShowMnemonics).toBool();
+        if (hint == SH_UnderlineShortcut) {
+            const auto* bar = qobject_cast<const QMenuBar*>(widget);
+            return bar && (bar->hasFocus() || bar->activeAction());
+        }
         if (hint == SH_MenuBar_AltKeyNavigation)
             return 1;
         return QProxyStyle::styleHint(hint, option, widget, returned);
     }
-    static constexpr const char* kShowMnemonics = "showMnemonics";
 };
 
 // A button with the keyboard's focus wears the same frame as a grid's current
@@ -265,7 +265,6 @@ void TMainForm::buildControls()
     auto* barStyle = new MenuBarStyle;
     barStyle->setParent(this);
     menuBar()->setStyle(barStyle);
-    menuBar()->installEventFilter(this);
     Idioma1 = menuBar()->addMenu(withMnemonic(formText(Text::MenuLanguage)));
     // setStyle does not take ownership; the window does.
     auto* menuStyle = new FlagMenuStyle;
@@ -763,11 +762,6 @@ void TMainForm::ensureCurrentCell(QTableView* view)
 // Space or Enter on the current cell acts as a click on it.
 bool TMainForm::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == menuBar() && event->type() == QEvent::Paint) {
-        const bool show = QApplication::queryKeyboardModifiers() & Qt::AltModifier || menuBar()->hasFocus()
-            || menuBar()->activeAction();
-        menuBar()->setProperty(MenuBarStyle::kShowMnemonics, show);
-    }
     if (event->type() == QEvent::FocusIn && (watched == SG || watched == SGN))
         ensureCurrentCell(static_cast<QTableView*>(watched));
     if (event->type() == QEvent::KeyPress && (watched == SG || watched == SGN)) {
