@@ -35,8 +35,10 @@ bool RouterConnection::reopenAfterRestart()
 
 std::optional<bool> RouterConnection::retryReconnect()
 {
+    if (!reconnecting_)
+        return std::nullopt;
     const std::uint32_t now = clock_.now();
-    if (!reconnecting_ || static_cast<std::int32_t>(now - nextReconnect_) < 0)
+    if (static_cast<std::int32_t>(now - nextReconnect_) < 0)
         return std::nullopt;
     const bool open = link_.open();
     if (open || now - reconnectStarted_ >= kReconnectPatience) {
